@@ -1,0 +1,12 @@
+#ifndef TUVOFRAMEWORKGLOBAL_H
+#define TUVOFRAMEWORKGLOBAL_H
+
+#include <QtCore/qglobal.h>
+
+#if defined(TUVO_FRAMEWORK_LIBRARY)
+#define TUVO_FRAMEWORK_EXPORT Q_DECL_EXPORT
+#else
+#define TUVO_FRAMEWORK_EXPORT Q_DECL_IMPORT
+#endif
+
+#endif

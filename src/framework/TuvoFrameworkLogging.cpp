@@ -1,0 +1,3 @@
+#include "TuvoFrameworkLogging.h"
+
+Q_LOGGING_CATEGORY(lcTuvoFramework, "tuvo.framework", QtWarningMsg)

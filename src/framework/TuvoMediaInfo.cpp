@@ -1,0 +1,6 @@
+#include "TuvoMediaInfo.h"
+
+TuvoMediaInfo::TuvoMediaInfo(const QString &uuid)
+    : m_uuid(uuid)
+{
+}
