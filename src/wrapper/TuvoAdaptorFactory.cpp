@@ -1,0 +1,16 @@
+#include "TuvoAdaptorFactory.h"
+
+#include <TuvoRenderer.h>
+#include <TuvoSource.h>
+
+void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
+{
+    // Source interface first, then the extension interface.
+    Q_UNUSED(source);
+}
+
+void TuvoAdaptorFactory::attachRendererAdaptors(TuvoRenderer *renderer)
+{
+    // Renderer interface first, then the extension interface.
+    Q_UNUSED(renderer);
+}
