@@ -1,0 +1,101 @@
+#include "TestPluginControl.h"
+
+#include "TestRenderer.h"
+#include "TestSource.h"
+#include "TuvoProxyRenderer.h"
+#include "TuvoProxySource.h"
+
+#include <TuvoInternalRegistry.h>
+
+#include <QDBusConnection>
+#include <QDebug>
+
+const char *const TestPluginControl::ControlService = "com.oxbel.tuvo.testplugin";
+const char *const TestPluginControl::ControlPath = "/com/oxbel/tuvo/test";
+
+TestPluginControl::TestPluginControl(TuvoInternalRegistry *registry, QObject *parent)
+    : QObject(parent)
+    , m_registry(registry)
+{
+}
+
+TestPluginControl::~TestPluginControl()
+{
+    if (!m_published)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterObject(QLatin1String(ControlPath));
+    bus.unregisterService(QLatin1String(ControlService));
+}
+
+bool TestPluginControl::publish()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    m_published = bus.registerObject(QLatin1String(ControlPath), this,
+                                     QDBusConnection::ExportAllSlots)
+                  && bus.registerService(QLatin1String(ControlService));
+    if (!m_published)
+        qWarning() << "test plugin: cannot publish its control object";
+    return m_published;
+}
+
+bool TestPluginControl::addObjects(const QString &description)
+{
+    const QStringList entries = description.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &entry : entries) {
+        const QStringList fields = entry.split(QLatin1Char(':'));
+        if (fields.size() != 4 || !add_object(fields.at(0), fields.at(1), fields.at(2), fields.at(3))) {
+            qWarning() << "test plugin: bad object description" << entry;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TestPluginControl::add_object(const QString &kind, const QString &uuid,
+                                   const QString &pluginName, const QString &name)
+{
+    bool added = false;
+    if (kind == QLatin1String("source")) {
+        auto *source = new TestSource(uuid, pluginName, name);
+        added = m_registry->addSource(source);
+        if (!added)
+            delete source;
+    } else if (kind == QLatin1String("proxysource")) {
+        auto *source = new TuvoProxySource(uuid, pluginName, name);
+        added = m_registry->addSource(source);
+        if (!added)
+            delete source;
+    } else if (kind == QLatin1String("renderer")) {
+        auto *renderer = new TestRenderer(uuid, pluginName, name);
+        added = m_registry->addRenderer(renderer);
+        if (!added)
+            delete renderer;
+    } else if (kind == QLatin1String("proxyrenderer")) {
+        auto *renderer = new TuvoProxyRenderer(uuid, pluginName, name);
+        added = m_registry->addRenderer(renderer);
+        if (!added)
+            delete renderer;
+    }
+    if (added)
+        m_uuids.append(uuid);
+    return added;
+}
+
+bool TestPluginControl::remove_object(const QString &uuid)
+{
+    m_uuids.removeAll(uuid);
+    return m_registry->removeSource(uuid) || m_registry->removeRenderer(uuid);
+}
+
+QStringList TestPluginControl::objects() const
+{
+    return m_uuids;
+}
+
+void TestPluginControl::withdrawAll()
+{
+    const QStringList uuids = m_uuids;
+    for (const QString &uuid : uuids)
+        remove_object(uuid);
+}

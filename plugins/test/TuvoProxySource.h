@@ -1,0 +1,18 @@
+#ifndef TUVOPROXYSOURCE_H
+#define TUVOPROXYSOURCE_H
+
+#include <TuvoSource.h>
+
+/*!
+ * Stands for a source that lives in another process, as the framework's own proxies
+ * do. The host recognises proxies by this class name and never publishes them.
+ */
+class TuvoProxySource : public TuvoSource
+{
+    Q_OBJECT
+public:
+    TuvoProxySource(const QString &uuid, const QString &pluginName, const QString &name,
+                    QObject *parent = nullptr);
+};
+
+#endif
