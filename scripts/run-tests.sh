@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs the whole test suite twice: in a normal
+# build, then in an AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== build"
+scripts/build.sh "$top/build"
+echo "== tests"
+ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+
+echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTUVO_SANITIZE=ON \
+    -DTUVO_BUILD_BENCHMARKS=OFF
+echo "== tests under the sanitizers"
+# Qt keeps global objects alive to the end of the process: no leak detection.
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs"
