@@ -1,0 +1,53 @@
+#include "TuvoClientBrowse.h"
+
+#include "TuvoClientLogging.h"
+
+#include <QDBusArgument>
+#include <QPointer>
+
+const char *const TuvoClientBrowse::ResultSignature = "ua(iusaysus)";
+
+TuvoClientBrowse::TuvoClientBrowse(TuvoClientSource *source)
+    : TuvoClientOperation(Browse, source)
+{
+    TuvoClientBrowseRecord::registerMetaTypes();
+}
+
+void TuvoClientBrowse::deliver(const QDBusMessage &message)
+{
+    const QList<TuvoClientBrowseRecord> records =
+        qdbus_cast<QList<TuvoClientBrowseRecord>>(message.arguments().at(1));
+    QList<TuvoClientBrowseResult> results;
+    TuvoClientError error;
+    bool last = false;
+    for (const TuvoClientBrowseRecord &record : records) {
+        if (last) {
+            qCWarning(lcTuvoClient) << sourceName() << "sent records after the last one of browse" << id();
+            break;
+        }
+        if (record.errorCode != 0) {
+            error = TuvoClientError(TuvoClientError::Remote,
+                                    QStringLiteral("%1: browse failed with error %2: %3")
+                                        .arg(sourceName())
+                                        .arg(record.errorCode)
+                                        .arg(record.errorMessage),
+                                    sourceName(), int(record.errorCode));
+            last = true;
+            continue;
+        }
+        last = record.remainingCount == 0;
+        if (last && record.objectId.isEmpty() && record.metadata.isEmpty())
+            continue;
+        results.append(TuvoClientBrowseResult::fromRecord(record));
+    }
+    if (!results.isEmpty()) {
+        addResults(int(results.size()));
+        // A receiver may cancel or delete the browse.
+        const QPointer<TuvoClientBrowse> self(this);
+        Q_EMIT resultsReceived(results);
+        if (!self)
+            return;
+    }
+    if (last && state() == Running)
+        finish(error);
+}

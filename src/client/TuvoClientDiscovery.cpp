@@ -1,0 +1,275 @@
+#include "TuvoClientDiscovery.h"
+
+#include "TuvoClientLogging.h"
+#include "TuvoClientNames.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+const QString DaemonService = QStringLiteral("org.freedesktop.DBus");
+const QString DaemonPath = QStringLiteral("/org/freedesktop/DBus");
+const QString DaemonInterface = QStringLiteral("org.freedesktop.DBus");
+const QString BusDaemonName = QStringLiteral("the session bus");
+} // namespace
+
+TuvoClientDiscovery::TuvoClientDiscovery(const QDBusConnection &connection, QObject *parent)
+    : QObject(parent)
+    , m_connection(connection)
+{
+}
+
+void TuvoClientDiscovery::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    if (!m_connection.isConnected()) {
+        const TuvoClientError error(TuvoClientError::DBusFailure,
+                                    QStringLiteral("not connected to the session bus"));
+        QMetaObject::invokeMethod(this, [this, error] { Q_EMIT failed(error); }, Qt::QueuedConnection);
+        return;
+    }
+    // Follow changes before asking for the names, so that nothing falls in between.
+    bool subscribed = m_connection.connect(DaemonService, DaemonPath, DaemonInterface,
+                                           QStringLiteral("NameOwnerChanged"), this,
+                                           SLOT(handleNameOwnerChanged(QString,QString,QString)));
+    subscribed = m_connection.connect(QString(), QLatin1String(TuvoClientNames::RegistryPath),
+                                      QLatin1String(TuvoClientNames::RegistryInterface), QString(),
+                                      this, SLOT(handleHello(QDBusMessage)))
+                 && subscribed;
+    subscribed = m_connection.connect(QString(), QLatin1String(TuvoClientNames::PluginPath),
+                                      QLatin1String(TuvoClientNames::PluginInterface),
+                                      QStringLiteral("new_plugin"), this, SLOT(handleHello(QDBusMessage)))
+                 && subscribed;
+    if (!subscribed)
+        qCWarning(lcTuvoClient) << "cannot follow the bus for changes:" << m_connection.lastError().message();
+
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(DaemonService, DaemonPath, DaemonInterface, QStringLiteral("ListNames"));
+    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusMessage reply = w->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("as")) {
+            Q_EMIT failed(TuvoClientError::fromDBus(QDBusError(reply), BusDaemonName, m_timeout));
+            return;
+        }
+        handleNames(reply.arguments().at(0).toStringList());
+    });
+}
+
+void TuvoClientDiscovery::handleNames(const QStringList &names)
+{
+    ++m_outstanding;
+    for (const QString &name : names) {
+        if (TuvoClientNames::parseServiceName(name).isValid() && !m_objects.contains(name))
+            askOwner(name);
+    }
+    settle();
+}
+
+void TuvoClientDiscovery::askOwner(const QString &name)
+{
+    const quint64 generation = m_nameEvents.value(name);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(DaemonService, DaemonPath, DaemonInterface, QStringLiteral("GetNameOwner"));
+    call << name;
+    ++m_outstanding;
+    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, name, generation](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                const QDBusMessage reply = w->reply();
+                // A name that changed owner meanwhile is already known from that change.
+                if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("s")
+                    && m_nameEvents.value(name) == generation && !m_objects.contains(name)) {
+                    TuvoClientObjectInfo info = TuvoClientNames::parseServiceName(name);
+                    info.owner = reply.arguments().at(0).toString();
+                    insert(info);
+                }
+                settle();
+            });
+}
+
+void TuvoClientDiscovery::fetchTitles(const TitlesHandler &handler)
+{
+    struct Fetch {
+        int outstanding = 1;
+        QList<TuvoClientError> errors;
+        TitlesHandler handler;
+    };
+    auto fetch = std::make_shared<Fetch>();
+    fetch->handler = handler;
+    const auto done = [fetch] {
+        if (--fetch->outstanding == 0 && fetch->handler)
+            fetch->handler(fetch->errors);
+    };
+    for (const TuvoClientObjectInfo &info : qAsConst(m_objects)) {
+        if (info.kind == TuvoClientObjectInfo::Plugin || !info.title.isEmpty())
+            continue;
+        QDBusMessage call = QDBusMessage::createMethodCall(info.owner, info.objectPath(),
+                                                           QLatin1String(TuvoClientNames::ExtensionInterface),
+                                                           QStringLiteral("get_name"));
+        ++fetch->outstanding;
+        auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this, fetch, done, busName = info.busName, owner = info.owner](QDBusPendingCallWatcher *w) {
+                    w->deleteLater();
+                    const QDBusMessage reply = w->reply();
+                    TuvoClientObjectInfo current = m_objects.value(busName);
+                    if (reply.type() != QDBusMessage::ReplyMessage) {
+                        fetch->errors.append(TuvoClientError::fromDBus(QDBusError(reply), busName, m_timeout));
+                    } else if (reply.signature() == QLatin1String("s") && current.owner == owner) {
+                        current.title = reply.arguments().at(0).toString();
+                        update(current);
+                    }
+                    done();
+                });
+    }
+    // Answered from the event loop even when there is nothing to ask.
+    QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
+}
+
+void TuvoClientDiscovery::settle()
+{
+    if (--m_outstanding > 0 || m_ready)
+        return;
+    m_ready = true;
+    Q_EMIT ready();
+}
+
+QList<TuvoClientObjectInfo> TuvoClientDiscovery::objects() const
+{
+    QList<TuvoClientObjectInfo> list = m_objects.values();
+    std::stable_sort(list.begin(), list.end(),
+                     [](const TuvoClientObjectInfo &a, const TuvoClientObjectInfo &b) {
+                         return a.kind < b.kind;
+                     });
+    return list;
+}
+
+TuvoClientObjectInfo TuvoClientDiscovery::objectAt(const QString &owner, const QString &path) const
+{
+    const TuvoClientObjectInfo wanted = TuvoClientNames::parseObjectPath(path);
+    if (wanted.name.isEmpty())
+        return TuvoClientObjectInfo();
+    for (const TuvoClientObjectInfo &info : m_objects) {
+        if (info.owner == owner && info.kind == wanted.kind && info.name == wanted.name)
+            return info;
+    }
+    return TuvoClientObjectInfo();
+}
+
+TuvoClientTargetMatch TuvoClientDiscovery::find(const QList<TuvoClientObjectInfo::Kind> &kinds,
+                                                const QString &text) const
+{
+    return TuvoClientTargetMatch::find(objects(), kinds, text);
+}
+
+void TuvoClientDiscovery::handleNameOwnerChanged(const QString &name, const QString &oldOwner,
+                                                 const QString &newOwner)
+{
+    if (!TuvoClientNames::parseServiceName(name).isValid())
+        return;
+    ++m_nameEvents[name];
+    if (!oldOwner.isEmpty() || m_objects.contains(name))
+        remove(name);
+    if (!newOwner.isEmpty()) {
+        TuvoClientObjectInfo info = TuvoClientNames::parseServiceName(name);
+        info.owner = newOwner;
+        insert(info);
+    }
+}
+
+void TuvoClientDiscovery::insert(TuvoClientObjectInfo info)
+{
+    if (info.kind != TuvoClientObjectInfo::Plugin) {
+        for (const TuvoClientObjectInfo &other : qAsConst(m_objects)) {
+            if (other.kind == TuvoClientObjectInfo::Plugin && other.owner == info.owner)
+                info.plugin = other.name;
+        }
+    }
+    m_objects.insert(info.busName, info);
+    if (m_ready)
+        Q_EMIT objectAppeared(info);
+    if (info.kind == TuvoClientObjectInfo::Plugin)
+        assignPlugins();
+}
+
+void TuvoClientDiscovery::remove(const QString &busName)
+{
+    if (!m_objects.contains(busName))
+        return;
+    const TuvoClientObjectInfo info = m_objects.take(busName);
+    if (m_ready)
+        Q_EMIT objectVanished(info);
+    if (info.kind == TuvoClientObjectInfo::Plugin)
+        assignPlugins();
+}
+
+void TuvoClientDiscovery::assignPlugins()
+{
+    QHash<QString, QString> pluginOfOwner;
+    for (const TuvoClientObjectInfo &info : qAsConst(m_objects)) {
+        if (info.kind == TuvoClientObjectInfo::Plugin)
+            pluginOfOwner.insert(info.owner, info.name);
+    }
+    const QList<TuvoClientObjectInfo> all = m_objects.values();
+    for (TuvoClientObjectInfo info : all) {
+        if (info.kind == TuvoClientObjectInfo::Plugin || info.plugin == pluginOfOwner.value(info.owner))
+            continue;
+        info.plugin = pluginOfOwner.value(info.owner);
+        update(info);
+    }
+}
+
+void TuvoClientDiscovery::update(const TuvoClientObjectInfo &info)
+{
+    m_objects.insert(info.busName, info);
+    if (m_ready)
+        Q_EMIT objectChanged(info);
+}
+
+void TuvoClientDiscovery::handleHello(const QDBusMessage &message)
+{
+    TuvoClientObjectInfo hello;
+    const QVariantList args = message.arguments();
+    const QString member = message.member();
+    if (member == QLatin1String("new_plugin") && message.signature() == QLatin1String("s")) {
+        hello = TuvoClientNames::parseServiceName(TuvoClientNames::pluginServiceName(args.at(0).toString()));
+    } else if ((member == QLatin1String("new_source") || member == QLatin1String("new_renderer"))
+               && message.signature() == QLatin1String("sss")) {
+        const QString pluginName = args.at(0).toString();
+        const QString uuid = args.at(1).toString();
+        hello = TuvoClientNames::parseServiceName(
+            member == QLatin1String("new_source") ? TuvoClientNames::sourceServiceName(pluginName, uuid)
+                                                  : TuvoClientNames::rendererServiceName(pluginName, uuid));
+        hello.pluginName = pluginName;
+        hello.title = args.at(2).toString();
+    }
+    if (!hello.isValid()) {
+        qCWarning(lcTuvoClient) << "ignoring the hello" << member << message.signature() << "from"
+                                << message.service();
+        return;
+    }
+    hello.owner = message.service();
+
+    // Only the owner of a name can say what it is called.
+    TuvoClientObjectInfo known = m_objects.value(hello.busName);
+    if (known.isValid() && known.owner == hello.owner) {
+        hello.plugin = known.plugin;
+        if (hello.kind == TuvoClientObjectInfo::Plugin)
+            hello.plugin = hello.name;
+        if (known.title != hello.title || known.pluginName != hello.pluginName) {
+            known.title = hello.title;
+            known.pluginName = hello.pluginName;
+            update(known);
+        }
+    }
+    Q_EMIT helloReceived(hello);
+}

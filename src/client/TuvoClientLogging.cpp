@@ -1,0 +1,3 @@
+#include "TuvoClientLogging.h"
+
+Q_LOGGING_CATEGORY(lcTuvoClient, "tuvo.client", QtWarningMsg)

@@ -1,0 +1,91 @@
+#ifndef TUVOCLIENTOBJECT_H
+#define TUVOCLIENTOBJECT_H
+
+#include "TuvoClientError.h"
+#include "TuvoClientGlobal.h"
+#include "TuvoClientObjectInfo.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QVariant>
+
+#include <functional>
+
+class QDBusMessage;
+class QDBusServiceWatcher;
+
+/*!
+ * What a client's view of a published source or renderer has in common: the calls go
+ * to the one process that owned the object's bus name when the view was made (its
+ * unique name), never to whoever owns the name later, so a request cannot end up at
+ * another object after a restart. Every call has a time-out; the answer comes to a
+ * handler, exactly once, unless this object is destroyed first. The extension
+ * properties and name of the object are here as well.
+ *
+ * Signals of the object are followed from construction: propertyChanged() and
+ * signalReceived() for every signal of its interfaces.
+ */
+class TUVO_CLIENT_EXPORT TuvoClientObject : public QObject
+{
+    Q_OBJECT
+public:
+    using ErrorHandler = std::function<void(const TuvoClientError &error)>;
+    using ValueHandler = std::function<void(const TuvoClientError &error, const QVariant &value)>;
+    using TextHandler = std::function<void(const TuvoClientError &error, const QString &text)>;
+
+    ~TuvoClientObject() override;
+
+    TuvoClientObjectInfo info() const { return m_info; }
+    QDBusConnection connection() const { return m_connection; }
+    /*! Where calls go: the owner's unique name when known, else the bus name. */
+    QString destination() const;
+
+    void setTimeout(int milliseconds) { m_timeout = milliseconds; }
+    int timeout() const { return m_timeout; }
+
+    /*! Reads an extension property; the value comes unwrapped, in its own type. */
+    void getProperty(const QString &name, const ValueHandler &handler);
+    /*! Writes an extension property; a value the object does not accept is Refused. */
+    void setProperty(const QString &name, const QVariant &value, const ErrorHandler &handler = {});
+    /*! The object's name() ("Sample Source"). */
+    void getName(const TextHandler &handler);
+
+Q_SIGNALS:
+    void propertyChanged(const QString &name, const QVariant &value);
+    /*! Every signal of the object, its arguments unwrapped (see TuvoClientValue::fromDBus). */
+    void signalReceived(const QString &interface, const QString &member, const QVariantList &arguments);
+    /*! The process that published the object left the bus; further calls fail. */
+    void vanished();
+
+protected:
+    using ReplyHandler = std::function<void(const TuvoClientError &error, const QDBusMessage &reply)>;
+
+    TuvoClientObject(const TuvoClientObjectInfo &info, const QDBusConnection &connection,
+                     const QString &ownInterface, QObject *parent);
+
+    /*!
+     * Calls \a method; a reply whose signature is not \a replySignature is Malformed.
+     * \a handler may be empty.
+     */
+    void callMethod(const QString &interface, const QString &method, const QVariantList &arguments,
+                    const QString &replySignature, const ReplyHandler &handler);
+    /*! Subclasses turn their interface's signals into typed ones; true when understood. */
+    virtual bool dispatchSignal(const QString &member, const QString &signature,
+                                const QVariantList &arguments) = 0;
+    TuvoClientError errorFor(const QDBusMessage &reply) const;
+
+private Q_SLOTS:
+    void handleBusSignal(const QDBusMessage &message);
+    void handleOwnerGone();
+
+private:
+    void subscribe(const QString &interface);
+
+    TuvoClientObjectInfo m_info;
+    QDBusConnection m_connection;
+    QString m_ownInterface;
+    int m_timeout = TuvoClientDefaults::CallTimeoutMs;
+    QDBusServiceWatcher *m_ownerWatcher = nullptr;
+};
+
+#endif

@@ -1,0 +1,66 @@
+#ifndef TUVOCLIENTPLUGINACTIVATION_H
+#define TUVOCLIENTPLUGINACTIVATION_H
+
+#include "TuvoClientError.h"
+#include "TuvoClientGlobal.h"
+
+#include <QDBusConnection>
+#include <QObject>
+
+class QDBusServiceWatcher;
+
+/*!
+ * Keeps one plugin active for as long as this object wants it: activate() asks the
+ * plugin's wrapper process to load the plugin, and when that process leaves the bus
+ * and a new one takes over the plugin's name, the new one is activated too. Destroying
+ * the object (or deactivate()) releases the plugin again; so does this client leaving
+ * the bus.
+ *
+ * When activated() is emitted, every object the plugin published while loading is on
+ * the bus.
+ */
+class TUVO_CLIENT_EXPORT TuvoClientPluginActivation : public QObject
+{
+    Q_OBJECT
+public:
+    /*! \a plugin is the derived plugin name ("libtuvo_sample_plugin"). */
+    explicit TuvoClientPluginActivation(const QString &plugin,
+                                        const QDBusConnection &connection = QDBusConnection::sessionBus(),
+                                        QObject *parent = nullptr);
+    ~TuvoClientPluginActivation() override;
+
+    QString plugin() const { return m_plugin; }
+    QString busName() const;
+    void setTimeout(int milliseconds) { m_timeout = milliseconds; }
+    int timeout() const { return m_timeout; }
+
+    void activate();
+    void deactivate();
+    bool isActive() const { return m_active; }
+    /*! The unique name of the process that holds the activation. */
+    QString owner() const { return m_owner; }
+
+Q_SIGNALS:
+    /*! The process \a owner has loaded the plugin for this client. */
+    void activated(const QString &owner);
+    void failed(const TuvoClientError &error);
+    /*! The process that held the activation left the bus. */
+    void lost();
+
+private Q_SLOTS:
+    void handleOwnerChanged(const QString &name, const QString &oldOwner, const QString &newOwner);
+
+private:
+    void sendActivate();
+
+    QString m_plugin;
+    QDBusConnection m_connection;
+    QDBusServiceWatcher *m_watcher;
+    int m_timeout = TuvoClientDefaults::CallTimeoutMs;
+    bool m_wanted = false;
+    bool m_active = false;
+    QString m_owner;
+    quint64 m_attempt = 0;
+};
+
+#endif

@@ -1,0 +1,78 @@
+#include "TuvoClientTargetMatch.h"
+
+#include "TuvoClientNames.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace {
+QString describeKinds(const QList<TuvoClientObjectInfo::Kind> &kinds)
+{
+    QStringList names;
+    for (TuvoClientObjectInfo::Kind kind : kinds)
+        names.append(TuvoClientObjectInfo::kindName(kind));
+    return names.join(QStringLiteral(" or "));
+}
+} // namespace
+
+TuvoClientTargetMatch TuvoClientTargetMatch::find(const QList<TuvoClientObjectInfo> &objects,
+                                                  const QList<TuvoClientObjectInfo::Kind> &kinds,
+                                                  const QString &text)
+{
+    TuvoClientTargetMatch match;
+    match.m_text = text;
+    match.m_what = describeKinds(kinds);
+    if (text.isEmpty())
+        return match;
+
+    QList<TuvoClientObjectInfo> exact;
+    QList<TuvoClientObjectInfo> prefixed;
+    for (const TuvoClientObjectInfo &object : objects) {
+        if (!kinds.contains(object.kind))
+            continue;
+        bool isExact = object.name == text || object.busName == text;
+        bool isPrefix = object.name.startsWith(text) || object.busName.startsWith(text);
+        if (object.kind == TuvoClientObjectInfo::Plugin) {
+            const QString shortName = TuvoClientNames::shortPluginName(object.name);
+            isExact = isExact || shortName == text || object.name == TuvoClientNames::pluginNameFromFile(text);
+            isPrefix = isPrefix || shortName.startsWith(text);
+        }
+        if (isExact)
+            exact.append(object);
+        else if (isPrefix)
+            prefixed.append(object);
+    }
+    const QList<TuvoClientObjectInfo> &matching = exact.isEmpty() ? prefixed : exact;
+    if (matching.size() == 1) {
+        match.m_result = Found;
+        match.m_object = matching.first();
+    } else if (matching.size() > 1) {
+        match.m_result = Ambiguous;
+        match.m_candidates = matching;
+        std::sort(match.m_candidates.begin(), match.m_candidates.end(),
+                  [](const TuvoClientObjectInfo &a, const TuvoClientObjectInfo &b) {
+                      return a.busName < b.busName;
+                  });
+    }
+    return match;
+}
+
+TuvoClientError TuvoClientTargetMatch::error() const
+{
+    switch (m_result) {
+    case Found:
+        return TuvoClientError();
+    case NotFound:
+        return TuvoClientError(TuvoClientError::NotFound,
+                               QStringLiteral("no %1 \"%2\" is on the bus").arg(m_what, m_text));
+    case Ambiguous: {
+        QStringList names;
+        for (const TuvoClientObjectInfo &candidate : m_candidates)
+            names.append(candidate.busName);
+        return TuvoClientError(TuvoClientError::Ambiguous,
+                               QStringLiteral("\"%1\" matches more than one %2: %3")
+                                   .arg(m_text, m_what, names.join(QStringLiteral(", "))));
+    }
+    }
+    return TuvoClientError();
+}
