@@ -1,0 +1,172 @@
+#include "TuvoCliBrowseCommand.h"
+
+#include "TuvoCliOutput.h"
+#include "TuvoCliSession.h"
+
+#include <TuvoClientSource.h>
+#include <TuvoClientValue.h>
+
+#include <QJsonArray>
+
+namespace {
+// Long browses show progress only after this long, so that short ones stay quiet.
+constexpr int ProgressAfterMs = 1000;
+} // namespace
+
+TuvoCliBrowseCommand::TuvoCliBrowseCommand(const TuvoCliCommandLine &commandLine,
+                                           TuvoCliSession *session, TuvoCliOutput *output,
+                                           QObject *parent)
+    : TuvoCliCommand(commandLine, session, output, parent)
+    , m_browse(commandLine.verb() == QLatin1String("browse"))
+{
+}
+
+void TuvoCliBrowseCommand::start()
+{
+    m_session->resolve({TuvoClientObjectInfo::Source}, m_commandLine.argument(0),
+                       [this](const TuvoClientObjectInfo &source) { run(source); });
+}
+
+void TuvoCliBrowseCommand::run(const TuvoClientObjectInfo &info)
+{
+    m_source = new TuvoClientSource(info, m_session->connection(), this);
+    m_source->setTimeout(m_session->timeout());
+    m_source->setResultTimeout(m_session->timeout());
+    m_clock.start();
+    if (m_browse) {
+        TuvoClientBrowse *browse = m_source->browse(
+            m_commandLine.argument(1), m_commandLine.value(QStringLiteral("predicate")), QStringList(),
+            m_commandLine.value(QStringLiteral("skip")).toUInt(),
+            m_commandLine.value(QStringLiteral("count")).toUInt());
+        connect(browse, &TuvoClientBrowse::resultsReceived, this, &TuvoCliBrowseCommand::printResults);
+        m_operation = browse;
+    } else {
+        TuvoClientQuery *query = m_source->query(m_commandLine.argument(1));
+        connect(query, &TuvoClientQuery::rowsReceived, this, &TuvoCliBrowseCommand::printRows);
+        m_operation = query;
+    }
+    connect(m_operation, &TuvoClientOperation::finished, this, &TuvoCliBrowseCommand::handleFinished);
+}
+
+void TuvoCliBrowseCommand::printResults(const QList<TuvoClientBrowseResult> &results)
+{
+    if (m_output->isJson()) {
+        QList<QJsonObject> lines;
+        for (const TuvoClientBrowseResult &result : results) {
+            QJsonObject metadata;
+            QJsonObject types;
+            for (auto it = result.metadata.constBegin(); it != result.metadata.constEnd(); ++it) {
+                metadata.insert(it.key(), TuvoCliOutput::jsonValue(it.value()));
+                types.insert(it.key(), TuvoClientValue::typeName(it.value()));
+            }
+            QJsonObject line{{QStringLiteral("index"), qint64(result.index)},
+                             {QStringLiteral("remaining"), result.remainingCount},
+                             {QStringLiteral("id"), result.objectId},
+                             {QStringLiteral("metadata"), metadata},
+                             {QStringLiteral("types"), types}};
+            if (result.hasMetadataError())
+                line.insert(QStringLiteral("metadata_error"), result.metadataError);
+            lines.append(line);
+        }
+        m_output->jsonLines(lines);
+    } else {
+        QString text;
+        if (!m_headerPrinted)
+            text += QStringLiteral("INDEX  ") + QStringLiteral("ID").leftJustified(16) + QStringLiteral("  METADATA\n");
+        m_headerPrinted = true;
+        for (const TuvoClientBrowseResult &result : results) {
+            QStringList pairs;
+            for (auto it = result.metadata.constBegin(); it != result.metadata.constEnd(); ++it)
+                pairs.append(it.key() + QLatin1Char('=') + TuvoCliOutput::text(it.value(), true));
+            text += QString::number(result.index).leftJustified(5) + QStringLiteral("  ")
+                    + TuvoCliOutput::cell(result.objectId).leftJustified(16) + QStringLiteral("  ")
+                    + pairs.join(QLatin1Char(' ')) + QLatin1Char('\n');
+        }
+        text.chop(1);
+        m_output->line(text);
+    }
+    for (const TuvoClientBrowseResult &result : results) {
+        if (result.hasMetadataError()) {
+            ++m_malformed;
+            m_output->message(QStringLiteral("result %1 (%2): %3")
+                                  .arg(result.index)
+                                  .arg(result.objectId, result.metadataError));
+        }
+    }
+    if (!results.isEmpty())
+        showProgress(results.last().remainingCount);
+}
+
+void TuvoCliBrowseCommand::printRows(const QList<TuvoClientQueryRecord> &rows)
+{
+    if (m_output->isJson()) {
+        QList<QJsonObject> lines;
+        for (const TuvoClientQueryRecord &row : rows)
+            lines.append({{QStringLiteral("index"), qint64(row.index)},
+                          {QStringLiteral("values"), QJsonArray::fromStringList(row.values)}});
+        m_output->jsonLines(lines);
+    } else {
+        QString text;
+        if (!m_headerPrinted)
+            text += QStringLiteral("INDEX  VALUES\n");
+        m_headerPrinted = true;
+        for (const TuvoClientQueryRecord &row : rows) {
+            QStringList values;
+            for (const QString &value : row.values)
+                values.append(TuvoCliOutput::text(value, true));
+            text += QString::number(row.index).leftJustified(5) + QStringLiteral("  ")
+                    + values.join(QStringLiteral("  ")) + QLatin1Char('\n');
+        }
+        text.chop(1);
+        m_output->line(text);
+    }
+    showProgress(-1);
+}
+
+void TuvoCliBrowseCommand::showProgress(qint32 remaining)
+{
+    if (!m_operation || m_clock.elapsed() < ProgressAfterMs)
+        return;
+    QString text = QStringLiteral("%1 %2 so far").arg(m_operation->resultCount()).arg(m_browse ? "results" : "rows");
+    if (remaining > 0)
+        text += QStringLiteral(", %1 to come").arg(remaining);
+    m_output->progress(text);
+}
+
+void TuvoCliBrowseCommand::handleFinished(const TuvoClientError &error)
+{
+    m_output->clearProgress();
+    if (error.type() == TuvoClientError::Cancelled && m_interrupted) {
+        m_output->message(error.message());
+        finish(TuvoCliCommandTable::Interrupted);
+        return;
+    }
+    if (error.isError()) {
+        if (m_output->isJson())
+            m_output->json(errorJson(error));
+        fail(error);
+        return;
+    }
+    if (m_malformed > 0) {
+        m_output->message(QStringLiteral("%1 of %2 results had metadata that could not be read")
+                              .arg(m_malformed)
+                              .arg(m_operation->resultCount()));
+        finish(TuvoCliCommandTable::Failed);
+        return;
+    }
+    finish(TuvoCliCommandTable::Success);
+}
+
+void TuvoCliBrowseCommand::interrupt(int count)
+{
+    if (!m_operation || m_operation->isFinished() || count > 1) {
+        finish(TuvoCliCommandTable::Interrupted);
+        return;
+    }
+    m_interrupted = true;
+    m_output->clearProgress();
+    m_output->message(QStringLiteral("cancelling the %1 at %2")
+                          .arg(m_browse ? QStringLiteral("browse") : QStringLiteral("query"),
+                               m_source->info().busName));
+    m_operation->cancel();
+}

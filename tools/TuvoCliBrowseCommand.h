@@ -1,0 +1,45 @@
+#ifndef TUVOCLIBROWSECOMMAND_H
+#define TUVOCLIBROWSECOMMAND_H
+
+#include "TuvoCliCommand.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+class TuvoClientOperation;
+class TuvoClientSource;
+struct TuvoClientBrowseResult;
+struct TuvoClientQueryRecord;
+
+/*!
+ * browse and query: results are printed batch by batch as they arrive. An interrupt
+ * cancels the operation at the source and waits for the source to confirm before
+ * exiting (a second interrupt does not wait).
+ */
+class TuvoCliBrowseCommand : public TuvoCliCommand
+{
+    Q_OBJECT
+public:
+    TuvoCliBrowseCommand(const TuvoCliCommandLine &commandLine, TuvoCliSession *session,
+                         TuvoCliOutput *output, QObject *parent = nullptr);
+
+    void start() override;
+    void interrupt(int count) override;
+
+private:
+    void run(const TuvoClientObjectInfo &source);
+    void printResults(const QList<TuvoClientBrowseResult> &results);
+    void printRows(const QList<TuvoClientQueryRecord> &rows);
+    void showProgress(qint32 remaining);
+    void handleFinished(const TuvoClientError &error);
+
+    bool m_browse;
+    TuvoClientSource *m_source = nullptr;
+    QPointer<TuvoClientOperation> m_operation;
+    bool m_interrupted = false;
+    bool m_headerPrinted = false;
+    int m_malformed = 0;
+    QElapsedTimer m_clock;
+};
+
+#endif

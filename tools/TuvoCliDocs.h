@@ -1,0 +1,20 @@
+#ifndef TUVOCLIDOCS_H
+#define TUVOCLIDOCS_H
+
+#include <QString>
+
+/*!
+ * The texts made from the command table: --help (general and per verb), the man page
+ * and the bash completion. Generating all three from the one table is what keeps them
+ * in step with what the parser accepts.
+ */
+class TuvoCliDocs
+{
+public:
+    static QString help();
+    static QString verbHelp(const QString &verb);
+    static QString manPage();
+    static QString bashCompletion();
+};
+
+#endif

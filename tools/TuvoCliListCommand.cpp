@@ -1,0 +1,82 @@
+#include "TuvoCliListCommand.h"
+
+#include "TuvoCliOutput.h"
+#include "TuvoCliSession.h"
+
+#include <TuvoClientPluginActivation.h>
+#include <TuvoClientDiscovery.h>
+
+TuvoCliListCommand::TuvoCliListCommand(const TuvoCliCommandLine &commandLine, TuvoCliSession *session,
+                                       TuvoCliOutput *output, QObject *parent)
+    : TuvoCliCommand(commandLine, session, output, parent)
+    , m_hold(commandLine.verb() == QLatin1String("activate"))
+{
+}
+
+QString TuvoCliListCommand::pluginToActivate() const
+{
+    return m_hold ? m_commandLine.argument(0) : TuvoCliCommand::pluginToActivate();
+}
+
+void TuvoCliListCommand::start()
+{
+    // Titles come from the objects themselves, all asked at once: a frozen process
+    // costs one time-out, not one per object.
+    m_session->discovery()->fetchTitles([this](const QList<TuvoClientError> &errors) {
+        for (const TuvoClientError &error : errors) {
+            if (error.type() == TuvoClientError::Timeout && !m_titleError.isError())
+                m_titleError = error;
+        }
+        TuvoClientObjectInfo::Kind kind = TuvoClientObjectInfo::Plugin;
+        const bool filtered = !m_hold && !m_commandLine.argument(0).isEmpty()
+                              && TuvoClientObjectInfo::kindFromName(m_commandLine.argument(0), &kind);
+        const QList<TuvoClientObjectInfo> objects = m_session->objects();
+        for (const TuvoClientObjectInfo &object : objects) {
+            if (!filtered || object.kind == kind)
+                m_objects.append(object);
+        }
+        print();
+    });
+}
+
+void TuvoCliListCommand::print()
+{
+    if (m_output->isJson()) {
+        QList<QJsonObject> lines;
+        for (const TuvoClientObjectInfo &object : qAsConst(m_objects))
+            lines.append(objectJson(object));
+        m_output->jsonLines(lines);
+    } else {
+        QList<QStringList> rows;
+        for (const TuvoClientObjectInfo &object : qAsConst(m_objects))
+            rows.append({object.kindName(), object.name, TuvoCliOutput::cell(object.plugin), object.busName,
+                         TuvoCliOutput::cell(object.title)});
+        m_output->table({QStringLiteral("KIND"), QStringLiteral("NAME"), QStringLiteral("PLUGIN"),
+                         QStringLiteral("BUS-NAME"), QStringLiteral("TITLE")},
+                        rows);
+    }
+    if (m_titleError.isError())
+        m_output->message(m_titleError.message() + QStringLiteral("; its title is not shown"));
+    if (!m_hold) {
+        finish(exitCodeFor(m_titleError));
+        return;
+    }
+    TuvoClientPluginActivation *activation = m_session->activation();
+    m_output->message(QStringLiteral("keeping %1 active until interrupted").arg(activation->plugin()));
+    connect(activation, &TuvoClientPluginActivation::lost, this, [this, activation] {
+        m_output->message(QStringLiteral("the process of %1 left the bus; waiting for it to return")
+                              .arg(activation->plugin()));
+    });
+    connect(activation, &TuvoClientPluginActivation::activated, this, [this, activation](const QString &owner) {
+        m_output->message(QStringLiteral("%1 is active again (process %2)").arg(activation->plugin(), owner));
+    });
+    connect(activation, &TuvoClientPluginActivation::failed, this, [this](const TuvoClientError &error) {
+        m_output->message(error.message());
+    });
+}
+
+void TuvoCliListCommand::interrupt(int)
+{
+    // For activate, an interrupt is the way to end it.
+    finish(m_hold ? TuvoCliCommandTable::Success : TuvoCliCommandTable::Interrupted);
+}

@@ -1,0 +1,150 @@
+#include "TuvoCliRendererCommand.h"
+
+#include "TuvoCliOutput.h"
+#include "TuvoCliSession.h"
+
+#include <TuvoClientRenderer.h>
+#include <TuvoClientValue.h>
+
+#include <QJsonArray>
+
+TuvoCliRendererCommand::TuvoCliRendererCommand(const TuvoCliCommandLine &commandLine,
+                                               TuvoCliSession *session, TuvoCliOutput *output,
+                                               QObject *parent)
+    : TuvoCliCommand(commandLine, session, output, parent)
+{
+}
+
+void TuvoCliRendererCommand::start()
+{
+    m_session->resolve({TuvoClientObjectInfo::Renderer}, m_commandLine.argument(0),
+                       [this](const TuvoClientObjectInfo &renderer) { run(renderer); });
+}
+
+void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
+{
+    m_renderer = new TuvoClientRenderer(info, m_session->connection(), this);
+    m_renderer->setTimeout(m_session->timeout());
+    const QString verb = m_commandLine.verb();
+    const QString argument = m_commandLine.argument(1);
+    const TuvoClientObject::ErrorHandler done = [this](const TuvoClientError &error) {
+        if (error.isError())
+            fail(error);
+        else
+            finish(TuvoCliCommandTable::Success);
+    };
+
+    if (verb == QLatin1String("play")) {
+        if (argument.isEmpty())
+            m_renderer->play(done);
+        else if (m_commandLine.isSet(QStringLiteral("content-type")))
+            m_renderer->playUriWithContentType(argument, m_commandLine.value(QStringLiteral("content-type")), done);
+        else
+            m_renderer->playUri(argument, m_commandLine.value(QStringLiteral("start")).toUInt(), done);
+    } else if (verb == QLatin1String("pause")) {
+        if (m_commandLine.isSet(QStringLiteral("at")))
+            m_renderer->pauseAt(m_commandLine.value(QStringLiteral("at")).toUInt(), done);
+        else
+            m_renderer->pause(done);
+    } else if (verb == QLatin1String("resume")) {
+        m_renderer->resume(done);
+    } else if (verb == QLatin1String("stop")) {
+        m_renderer->stop(done);
+    } else if (verb == QLatin1String("seek")) {
+        // Checked by the parser: [+-]N or N[+-].
+        QString position = argument;
+        TuvoClientRenderer::SeekMode mode = TuvoClientRenderer::SeekAbsolute;
+        if (position.startsWith(QLatin1Char('+')) || position.endsWith(QLatin1Char('+')))
+            mode = TuvoClientRenderer::SeekForward;
+        else if (position.startsWith(QLatin1Char('-')) || position.endsWith(QLatin1Char('-')))
+            mode = TuvoClientRenderer::SeekBackward;
+        position.remove(QLatin1Char('+')).remove(QLatin1Char('-'));
+        m_renderer->setPosition(position.toInt(), mode, done);
+    } else if (verb == QLatin1String("next")) {
+        m_renderer->next(done);
+    } else if (verb == QLatin1String("previous")) {
+        m_renderer->previous(done);
+    } else if (verb == QLatin1String("goto")) {
+        m_renderer->gotoIndex(argument.toUInt(), done);
+    } else if (verb == QLatin1String("assign-playlist")) {
+        m_renderer->assignPlaylist(argument, done);
+    } else if (verb == QLatin1String("status")) {
+        m_renderer->getStatus([this](const TuvoClientError &error, const TuvoClientRendererStatus &status) {
+            if (error.isError()) {
+                fail(error);
+                return;
+            }
+            printStatus(status);
+            finish(TuvoCliCommandTable::Success);
+        });
+    } else if (verb == QLatin1String("position")) {
+        m_renderer->getPosition([this](const TuvoClientError &error, quint32 seconds) {
+            if (error.isError()) {
+                fail(error);
+                return;
+            }
+            if (m_output->isJson())
+                m_output->json({{QStringLiteral("position"), qint64(seconds)}});
+            else
+                m_output->line(QString::number(seconds));
+            finish(TuvoCliCommandTable::Success);
+        });
+    } else if (verb == QLatin1String("media-info")) {
+        m_renderer->getCurrentMediaInfo(argument, [this](const TuvoClientError &error,
+                                                         const TuvoClientMediaInfo &info) {
+            if (error.isError()) {
+                fail(error);
+                return;
+            }
+            printMediaInfo(info);
+            finish(TuvoCliCommandTable::Success);
+        });
+    }
+}
+
+void TuvoCliRendererCommand::printStatus(const TuvoClientRendererStatus &status)
+{
+    const QString stateName = TuvoClientRenderer::stateName(status.state);
+    if (m_output->isJson()) {
+        m_output->json({{QStringLiteral("state"), status.state},
+                        {QStringLiteral("state_name"), stateName},
+                        {QStringLiteral("playlist"), status.playlistId},
+                        {QStringLiteral("playlist_index"), qint64(status.playlistIndex)},
+                        {QStringLiteral("object"), status.objectId}});
+        return;
+    }
+    m_output->table({QStringLiteral("STATE"), QStringLiteral("PLAYLIST"), QStringLiteral("INDEX"),
+                     QStringLiteral("OBJECT")},
+                    {{stateName, TuvoCliOutput::cell(status.playlistId), QString::number(status.playlistIndex),
+                      TuvoCliOutput::cell(status.objectId)}});
+}
+
+void TuvoCliRendererCommand::printMediaInfo(const TuvoClientMediaInfo &info)
+{
+    if (m_output->isJson()) {
+        QJsonObject metadata;
+        QJsonObject types;
+        for (auto it = info.metadata.constBegin(); it != info.metadata.constEnd(); ++it) {
+            QJsonArray values;
+            QJsonArray typeNames;
+            for (const QVariant &value : it.value()) {
+                values.append(TuvoCliOutput::jsonValue(value));
+                typeNames.append(TuvoClientValue::typeName(value));
+            }
+            metadata.insert(it.key(), values);
+            types.insert(it.key(), typeNames);
+        }
+        m_output->json({{QStringLiteral("id"), info.uuid},
+                        {QStringLiteral("metadata"), metadata},
+                        {QStringLiteral("types"), types}});
+        return;
+    }
+    QList<QStringList> rows{{QStringLiteral("id"), QStringLiteral("string"), TuvoCliOutput::cell(info.uuid)}};
+    for (auto it = info.metadata.constBegin(); it != info.metadata.constEnd(); ++it) {
+        if (it.value().isEmpty())
+            rows.append({it.key(), QStringLiteral("none"), QStringLiteral("-")});
+        for (const QVariant &value : it.value())
+            rows.append({it.key(), TuvoClientValue::typeName(value), TuvoCliOutput::text(value)});
+    }
+    m_output->table({QStringLiteral("KEY"), QStringLiteral("TYPE"), QStringLiteral("VALUE")}, rows);
+}

@@ -1,0 +1,32 @@
+#ifndef TUVOCLIRENDERERCOMMAND_H
+#define TUVOCLIRENDERERCOMMAND_H
+
+#include "TuvoCliCommand.h"
+
+class TuvoClientRenderer;
+struct TuvoClientMediaInfo;
+struct TuvoClientRendererStatus;
+
+/*!
+ * The renderer verbs: the commands (play, pause, resume, stop, seek, next, previous,
+ * goto, assign-playlist), which print nothing, and the queries (status, position,
+ * media-info).
+ */
+class TuvoCliRendererCommand : public TuvoCliCommand
+{
+    Q_OBJECT
+public:
+    TuvoCliRendererCommand(const TuvoCliCommandLine &commandLine, TuvoCliSession *session,
+                           TuvoCliOutput *output, QObject *parent = nullptr);
+
+    void start() override;
+
+private:
+    void run(const TuvoClientObjectInfo &renderer);
+    void printStatus(const TuvoClientRendererStatus &status);
+    void printMediaInfo(const TuvoClientMediaInfo &info);
+
+    TuvoClientRenderer *m_renderer = nullptr;
+};
+
+#endif
