@@ -10,7 +10,7 @@ QDBusArgument &operator<<(QDBusArgument &argument, const TuvoClientMediaInfo &in
 {
     argument.beginStructure();
     argument << info.uuid;
-    argument.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QList<QDBusVariant>>());
+    argument.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QVariantList>());
     for (auto it = info.metadata.constBegin(); it != info.metadata.constEnd(); ++it) {
         argument.beginMapEntry();
         argument << it.key();
