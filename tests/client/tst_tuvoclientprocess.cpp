@@ -8,6 +8,8 @@
 #include "TestPaths.h"
 #include "WrapperProcess.h"
 
+#include <TuvoClientValue.h>
+
 #include <QDBusArgument>
 #include <QDBusVariant>
 #include <QJsonArray>
@@ -31,6 +33,18 @@ const QString Objects = QStringLiteral("source:s_one:Test Plugin:Source One;"
 const QString SourceOne = QStringLiteral("com.oxbel.tuvo.source.Test-Plugin.s_one");
 const QString RendererOne = QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.r_one");
 const QString RendererTwo = QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.r_two");
+
+// Metadata of every type a client can hand the test source over the bus.
+QVariantMap metadataOf(int i)
+{
+    return {{QStringLiteral("bool"), i % 2 == 0},
+            {QStringLiteral("double"), i + 0.25},
+            {QStringLiteral("int"), -i},
+            {QStringLiteral("int64"), (qlonglong(i) << 40) - 1},
+            {QStringLiteral("string"), QStringLiteral("Title %1").arg(i)},
+            {QStringLiteral("uint"), uint(i)},
+            {QStringLiteral("uint64"), qulonglong(i) << 58}};
+}
 
 QList<QJsonObject> jsonLines(const QString &text)
 {
@@ -97,6 +111,33 @@ class tst_TuvoClientProcess : public QObject
             controller = std::make_unique<BusClient>();
         return controller->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test"),
                                 QStringLiteral("com.oxbel.tuvo.test.Plugin"), member, args);
+    }
+
+    QDBusMessage sourceControl(const QString &uuid, const QString &member, const QVariantList &args = {})
+    {
+        if (!controller)
+            controller = std::make_unique<BusClient>();
+        return controller->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test/source/") + uuid,
+                                QStringLiteral("com.oxbel.tuvo.test.Source"), member, args);
+    }
+
+    QDBusMessage propertyControl(const QString &uuid, const QString &member, const QVariantList &args = {})
+    {
+        if (!controller)
+            controller = std::make_unique<BusClient>();
+        return controller->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test/properties/") + uuid,
+                                QStringLiteral("com.oxbel.tuvo.test.Properties"), member, args);
+    }
+
+    // The id of the operation a tuvo-client process started on s_one, once it is there.
+    uint waitForOperation(const QString &list)
+    {
+        QList<uint> ids;
+        const bool started = QTest::qWaitFor([&] {
+            ids = qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), list).arguments().value(0));
+            return !ids.isEmpty();
+        }, 10000);
+        return started ? ids.value(0) : 0;
     }
 
     QStringList rendererCalls(const QString &uuid)
@@ -338,6 +379,220 @@ private Q_SLOTS:
         QVERIFY(waiting.waitForExit());
         QCOMPARE(waiting.exitCode(), 1);
         QVERIFY2(waiting.errors().contains(QLatin1String("Message cancelled.")), qPrintable(waiting.errors()));
+    }
+
+    void browseDeliversEveryResultInOrder_data()
+    {
+        QTest::addColumn<bool>("json");
+        QTest::newRow("table") << false;
+        QTest::newRow("json") << true;
+    }
+
+    void browseDeliversEveryResultInOrder()
+    {
+        QFETCH(bool, json);
+        startWrapper();
+        activate();
+        ClientProcess browse;
+        QStringList args{QStringLiteral("browse"), QStringLiteral("s_one"), QStringLiteral("albums"),
+                         QStringLiteral("--skip"), QStringLiteral("3"), QStringLiteral("--count"), QStringLiteral("25"),
+                         QStringLiteral("--predicate"), QStringLiteral("low")};
+        if (json)
+            args.append(QStringLiteral("--json"));
+        browse.start(args);
+        const uint id = waitForOperation(QStringLiteral("browses"));
+        QVERIFY(id != 0);
+        QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_browse")).arguments().value(0).toList(),
+                 (QVariantList{QStringLiteral("albums"), QStringLiteral("low"), QStringList(), 3u, 25u}));
+        for (int i = 0; i < 25; ++i) {
+            QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_result"),
+                                   {id, id, QStringLiteral("item_%1").arg(i), metadataOf(i), uint(i), 24 - i})
+                         .arguments()
+                         .value(0),
+                     QVariant(true));
+        }
+        QVERIFY(browse.waitForExit());
+        QCOMPARE(browse.exitCode(), 0);
+        QCOMPARE(browse.errors(), QString());
+        const QStringList lines = browse.outputLines();
+        if (!json) {
+            QCOMPARE(lines.size(), 26);
+            QVERIFY(lines.at(0).startsWith(QLatin1String("INDEX")));
+            for (int i = 0; i < 25; ++i) {
+                const QString line = lines.at(i + 1);
+                QVERIFY2(line.startsWith(QStringLiteral("%1 ").arg(i)), qPrintable(line));
+                QVERIFY2(line.contains(QStringLiteral(" item_%1 ").arg(i)), qPrintable(line));
+                QVERIFY2(line.contains(QStringLiteral("string=\"Title %1\"").arg(i)), qPrintable(line));
+                QVERIFY2(line.contains(QStringLiteral("int=%1 ").arg(-i)), qPrintable(line));
+                QVERIFY2(line.contains(QStringLiteral("bool=%1 ").arg(i % 2 == 0 ? "true" : "false")), qPrintable(line));
+            }
+            return;
+        }
+        const QList<QJsonObject> results = jsonLines(browse.output());
+        QCOMPARE(results.size(), 25);
+        for (int i = 0; i < 25; ++i) {
+            const QJsonObject result = results.at(i);
+            QCOMPARE(result.value(QStringLiteral("index")).toInt(), i);
+            QCOMPARE(result.value(QStringLiteral("remaining")).toInt(), 24 - i);
+            QCOMPARE(result.value(QStringLiteral("id")).toString(), QStringLiteral("item_%1").arg(i));
+            const QJsonObject metadata = result.value(QStringLiteral("metadata")).toObject();
+            const QVariantMap expected = metadataOf(i);
+            QCOMPARE(metadata.size(), expected.size());
+            QCOMPARE(metadata.value(QStringLiteral("bool")).toBool(), expected.value(QStringLiteral("bool")).toBool());
+            QCOMPARE(metadata.value(QStringLiteral("int")).toInteger(), qint64(-i));
+            QCOMPARE(metadata.value(QStringLiteral("uint")).toInteger(), qint64(i));
+            QCOMPARE(metadata.value(QStringLiteral("int64")).toInteger(), expected.value(QStringLiteral("int64")).toLongLong());
+            QCOMPARE(metadata.value(QStringLiteral("uint64")).toInteger(), expected.value(QStringLiteral("uint64")).toLongLong());
+            QCOMPARE(metadata.value(QStringLiteral("double")).toDouble(), i + 0.25);
+            QCOMPARE(metadata.value(QStringLiteral("string")).toString(), QStringLiteral("Title %1").arg(i));
+            QCOMPARE(result.value(QStringLiteral("types")).toObject(),
+                     (QJsonObject{{QStringLiteral("bool"), QStringLiteral("bool")},
+                                  {QStringLiteral("double"), QStringLiteral("double")},
+                                  {QStringLiteral("int"), QStringLiteral("int")},
+                                  {QStringLiteral("int64"), QStringLiteral("int64")},
+                                  {QStringLiteral("string"), QStringLiteral("string")},
+                                  {QStringLiteral("uint"), QStringLiteral("uint")},
+                                  {QStringLiteral("uint64"), QStringLiteral("uint64")}}));
+        }
+    }
+
+    void errorMidBrowseFollowsTheResultsBeforeIt_data()
+    {
+        QTest::addColumn<bool>("json");
+        QTest::newRow("table") << false;
+        QTest::newRow("json") << true;
+    }
+
+    void errorMidBrowseFollowsTheResultsBeforeIt()
+    {
+        QFETCH(bool, json);
+        startWrapper();
+        activate();
+        ClientProcess browse;
+        browse.start(json ? QStringList{QStringLiteral("browse"), QStringLiteral("s_one"), QStringLiteral("-j")}
+                          : QStringList{QStringLiteral("browse"), QStringLiteral("s_one")});
+        const uint id = waitForOperation(QStringLiteral("browses"));
+        for (int i = 0; i < 4; ++i)
+            sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_result"),
+                          {id, id, QStringLiteral("item_%1").arg(i), metadataOf(i), uint(i), 10 - i});
+        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_error"), {id, id, 7u, QStringLiteral("backend gone")});
+        QVERIFY(browse.waitForExit());
+        QCOMPARE(browse.exitCode(), 1);
+        QVERIFY2(browse.errors().contains(QLatin1String("browse failed with error 7: backend gone")),
+                 qPrintable(browse.errors()));
+        if (!json) {
+            QCOMPARE(browse.outputLines().size(), 5);
+            QVERIFY(browse.outputLines().last().contains(QLatin1String("item_3")));
+            return;
+        }
+        const QList<QJsonObject> lines = jsonLines(browse.output());
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.at(3).value(QStringLiteral("id")).toString(), QStringLiteral("item_3"));
+        const QJsonObject error = lines.at(4).value(QStringLiteral("error")).toObject();
+        QCOMPARE(error.value(QStringLiteral("type")).toString(), QStringLiteral("remote"));
+        QCOMPARE(error.value(QStringLiteral("code")).toInt(), 7);
+        QVERIFY(error.value(QStringLiteral("message")).toString().contains(QLatin1String("backend gone")));
+    }
+
+    void interruptCancelsTheBrowseAtTheSource_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+
+    void interruptCancelsTheBrowseAtTheSource()
+    {
+        QFETCH(int, signal);
+        startWrapper();
+        activate();
+        ClientProcess browse;
+        browse.start({QStringLiteral("browse"), QStringLiteral("s_one")});
+        const uint id = waitForOperation(QStringLiteral("browses"));
+        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_results"), {id, 3, 100});
+        QVERIFY(browse.waitForOutput(QStringLiteral("\n2 ")));
+        browse.sendSignal(signal);
+        QVERIFY(browse.waitForExit());
+        QCOMPARE(browse.exitCode(), 130);
+        QCOMPARE(qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), QStringLiteral("cancelled_browses"))
+                                             .arguments()
+                                             .value(0)),
+                 QList<uint>{id});
+        QVERIFY2(browse.errors().contains(QLatin1String("cancelling the browse")), qPrintable(browse.errors()));
+    }
+
+    void queryRowsAndErrors()
+    {
+        startWrapper();
+        activate();
+        ClientProcess query;
+        query.start({QStringLiteral("query"), QStringLiteral("s_one"), QStringLiteral("night ferry"), QStringLiteral("--json")});
+        uint id = waitForOperation(QStringLiteral("queries"));
+        QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_query")).arguments().value(0).toString(),
+                 QStringLiteral("night ferry"));
+        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_rows"), {id, 12, 11});
+        QVERIFY(query.waitForExit());
+        QCOMPARE(query.exitCode(), 0);
+        const QList<QJsonObject> rows = jsonLines(query.output());
+        QCOMPARE(rows.size(), 12);
+        QCOMPARE(rows.at(11).value(QStringLiteral("index")).toInt(), 11);
+        QVERIFY(!rows.at(11).value(QStringLiteral("values")).toArray().isEmpty());
+
+        // An error right after rows the wrapper marked as the last ones is still reported.
+        ClientProcess failing;
+        failing.start({QStringLiteral("query"), QStringLiteral("s_one"), QStringLiteral("x")});
+        QTRY_COMPARE(qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), QStringLiteral("queries")).arguments().value(0)).size(), 2);
+        id = qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), QStringLiteral("queries")).arguments().value(0)).last();
+        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_row"), {id, id, QStringList{QStringLiteral("a")}, 0u, 5});
+        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_query_error"), {id, id, -3, QStringLiteral("index lost")});
+        QVERIFY(failing.waitForExit());
+        QCOMPARE(failing.exitCode(), 1);
+        QVERIFY(failing.output().contains(QLatin1String("\"a\"")));
+        QVERIFY2(failing.errors().contains(QLatin1String("query failed with error -3: index lost")), qPrintable(failing.errors()));
+    }
+
+    void propertiesSetGetAndWatch()
+    {
+        startWrapper();
+        activate();
+        propertyControl(QStringLiteral("r_one"), QStringLiteral("set_value"),
+                        {QStringLiteral("volume"), QVariant::fromValue(QDBusVariant(80))});
+        ClientProcess::Result get = ClientProcess::run({QStringLiteral("get"), QStringLiteral("r_one"), QStringLiteral("volume")});
+        QVERIFY2(get.exitCode == 0, qPrintable(get.err));
+        QCOMPARE(get.out, QStringLiteral("80\n"));
+        get = ClientProcess::run({QStringLiteral("get"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("--json")});
+        QCOMPARE(jsonLines(get.out).value(0), (QJsonObject{{QStringLiteral("property"), QStringLiteral("volume")},
+                                                           {QStringLiteral("type"), QStringLiteral("int")},
+                                                           {QStringLiteral("value"), 80}}));
+
+        // Without --type the value takes the type the property has; with it, that type.
+        QCOMPARE(ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("40")}).exitCode, 0);
+        QCOMPARE(ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("41"),
+                                     QStringLiteral("--type"), QStringLiteral("uint")}).exitCode, 0);
+        QCOMPARE(ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("loud")}).exitCode, 2);
+        QDBusMessage writes = propertyControl(QStringLiteral("r_one"), QStringLiteral("writes"));
+        QCOMPARE(writes.arguments().value(0).toStringList(), (QStringList{QStringLiteral("volume"), QStringLiteral("volume")}));
+        const QVariantList values = qdbus_cast<QVariantList>(writes.arguments().value(1));
+        QCOMPARE(TuvoClientValue::fromDBus(values.value(0)), QVariant(40));
+        QCOMPARE(TuvoClientValue::fromDBus(values.value(1)), QVariant(41u));
+
+        propertyControl(QStringLiteral("r_one"), QStringLiteral("set_write_result"), {false});
+        const ClientProcess::Result refused = ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"),
+                                                                  QStringLiteral("500"), QStringLiteral("--type"), QStringLiteral("int")});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QLatin1String("did not accept")), qPrintable(refused.err));
+
+        ClientProcess watch;
+        watch.start({QStringLiteral("watch"), QStringLiteral("r_one"), QStringLiteral("volume")});
+        QVERIFY(watch.waitForOutput(QStringLiteral("value    renderer r_one volume=80 (int)")));
+        QTest::qWait(100); // subscribed before the snapshot, but give the bus daemon its turn
+        propertyControl(QStringLiteral("r_one"), QStringLiteral("emit_change"), {QStringLiteral("mute"), QVariant::fromValue(QDBusVariant(true))});
+        propertyControl(QStringLiteral("r_one"), QStringLiteral("emit_change"), {QStringLiteral("volume"), QVariant::fromValue(QDBusVariant(55))});
+        QVERIFY(watch.waitForOutput(QStringLiteral("signal   renderer r_one property_changed volume=55 (int)")));
+        QVERIFY(!watch.output().contains(QLatin1String("mute")));
+        watch.sendSignal(SIGINT);
+        QVERIFY(watch.waitForExit());
+        QCOMPARE(watch.exitCode(), 0);
     }
 
     void frozenServiceTimesOut()
