@@ -1,35 +1,83 @@
 #!/usr/bin/env bash
-# The demonstration itself, run inside a private session bus by run-demo.sh.
+# The demonstration itself, run inside a private session bus by run-demo.sh: the
+# wrapper hosts the sample plugin, and tuvo-client activates it, lists what it
+# publishes, browses and queries its source, plays on its renderer and shows the
+# renderer's signals as "tuvo-client watch" sees them.
 set -euo pipefail
 build=$1
+client="$build/bin/tuvo-client"
 plugin="$build/lib/tuvo/plugins/libtuvo-sample-plugin.so"
-control=com.oxbel.tuvo.plugin.libtuvo_sample_plugin
+
+
+step() { printf '\n== %s\n' "$*"; }
+run() {
+    printf '$ tuvo-client %s\n' "$*"
+    "$client" "$@" 2>&1 | sed 's/^/  /'
+}
+# Reads what "tuvo-client watch" printed until a line matches $1, and shows it.
+watched() {
+    local line
+    while IFS= read -r -t 10 line <&"${WATCH[0]}"; do
+        printf '  watch | %s\n' "$line"
+        [[ $line =~ $1 ]] && return 0
+    done
+    echo "watch did not show: $1" >&2
+    return 1
+}
+cleanup() {
+    [[ -n ${WATCH_PID:-} ]] && kill "$WATCH_PID" 2>/dev/null || true
+    kill "$wrapper" 2>/dev/null || true
+
+}
 
 "$build/bin/tuvo-dbus-wrapper" "$plugin" &
 wrapper=$!
-trap 'kill $wrapper 2>/dev/null || true' EXIT
+trap cleanup EXIT
 
-echo "== the wrapper starts and waits for a client"
-for _ in $(seq 100); do
-    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-        --method org.freedesktop.DBus.NameHasOwner "$control" | grep -q true && break
-    sleep 0.05
-done
-echo "$control is on the bus"
+step "the wrapper starts with the sample plugin and waits for a client"
+gdbus wait --session --timeout 10 com.oxbel.tuvo.plugin.libtuvo_sample_plugin
+run list
 
-echo "== a client activates the plugin: hello signals of what gets published"
-gdbus monitor --session --dest "$control" > "${TMPDIR:-/tmp}/tuvo-demo-$$.log" &
-monitor=$!
-sleep 0.2
-gdbus call --session --dest "$control" --object-path /com/oxbel/tuvo/plugin/libtuvo_sample_plugin \
-    --method com.oxbel.tuvo.plugin.activate >/dev/null
-sleep 0.3
-kill $monitor
-grep -E 'new_source|new_renderer' "${TMPDIR:-/tmp}/tuvo-demo-$$.log" | sed 's/^/  /'
-rm -f "${TMPDIR:-/tmp}/tuvo-demo-$$.log"
-echo "(the activating client has exited, so the plugin was unloaded again)"
+step "tuvo-client --plugin sample watch: keeps the plugin active and follows everything it does"
+coproc WATCH { exec "$client" --plugin sample watch 2>&1; }
+watched '(present|hello) +renderer sample_renderer'
 
-echo "== SIGTERM: the wrapper withdraws everything and exits"
-kill -TERM $wrapper
-wait $wrapper && echo "exit status 0"
+step "what is published now, with the names the other verbs take"
+run list
+
+step "browsing and querying the sample source"
+run browse sample_source
+run browse sample_source albums --json
+run browse sample_source album_3 --count 2
+run query sample_source night
+run browse sample_source no_such_album || true
+
+step "playing on the sample renderer"
+run play sample_renderer sample:///track_1
+watched 'state_changed state=1 \(playing\)'
+run status sample_renderer
+run media-info sample_renderer title
+run seek sample_renderer +30
+run position sample_renderer
+run pause sample_renderer
+watched 'state_changed state=2 \(paused\)'
+run get sample_renderer volume
+run set sample_renderer volume 40
+watched 'property_changed volume=40'
+run assign-playlist sample_renderer sample_favourites
+run next sample_renderer
+watched 'media_changed index=0'
+run stop sample_renderer
+watched 'state_changed state=0 \(stopped\)'
+
+step "names that fit no object, or more than one, are errors with their own exit status"
+run stop no_such_renderer || echo "  exit status $?"
+run get sample_ volume || echo "  exit status $?"
+
+step "SIGTERM ends watch, which lets the plugin go; then the wrapper"
+kill -TERM "$WATCH_PID"
+wait "$WATCH_PID" && echo "watch: exit status 0"
+WATCH_PID=
+kill -TERM "$wrapper"
+wait "$wrapper" && echo "wrapper: exit status 0"
 trap - EXIT

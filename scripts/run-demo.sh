@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the main job: the wrapper hosting the
-# sample plugin on a private session bus, with a client activating it and showing
-# what got published.
+# sample plugin on a private session bus, driven by tuvo-client: activate, list,
+# browse, query, play, and the renderer's signals as watch shows them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
