@@ -77,8 +77,7 @@ int TuvoCliApplication::run(const QStringList &arguments)
     QObject::connect(&session, &TuvoCliSession::ready, command.data(), &TuvoCliCommand::start);
     QObject::connect(&signalWatcher, &TuvoCliSignalWatcher::interrupted, command.data(),
                      [&command](int, int count) { command->interrupt(count); });
-    QObject::connect(&output, &TuvoCliOutput::outputClosed, command.data(),
-                     [&command] { command->interrupt(2); });
+    QObject::connect(&output, &TuvoCliOutput::outputClosed, command.data(), &TuvoCliCommand::closeOutput);
     session.start(command->pluginToActivate());
     const int status = QCoreApplication::exec();
     command.reset();

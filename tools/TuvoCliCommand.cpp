@@ -21,6 +21,17 @@ void TuvoCliCommand::interrupt(int)
     finish(TuvoCliCommandTable::Interrupted);
 }
 
+void TuvoCliCommand::closeOutput()
+{
+    m_outputClosed = true;
+    interrupt(1);
+}
+
+int TuvoCliCommand::interruptedStatus() const
+{
+    return m_outputClosed ? TuvoCliCommandTable::Interrupted : TuvoCliCommandTable::Success;
+}
+
 void TuvoCliCommand::finish(int exitCode)
 {
     if (m_finished)

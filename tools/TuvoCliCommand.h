@@ -29,6 +29,8 @@ public:
     virtual void start() = 0;
     /*! SIGINT or SIGTERM number \a count; by default the command ends at once. */
     virtual void interrupt(int count);
+    /*! Nobody reads standard output any more: end as interrupted. */
+    void closeOutput();
     /*! The session could not be set up, or a name could not be resolved. */
     void fail(const TuvoClientError &error);
 
@@ -45,6 +47,8 @@ Q_SIGNALS:
 protected:
     void finish(int exitCode);
     bool isFinished() const { return m_finished; }
+    /*! How a command that runs until interrupted ends: 0, unless its output was closed. */
+    int interruptedStatus() const;
 
     TuvoCliCommandLine m_commandLine;
     TuvoCliSession *m_session;
@@ -52,6 +56,7 @@ protected:
 
 private:
     bool m_finished = false;
+    bool m_outputClosed = false;
 };
 
 #endif

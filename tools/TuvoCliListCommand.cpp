@@ -78,5 +78,5 @@ void TuvoCliListCommand::print()
 void TuvoCliListCommand::interrupt(int)
 {
     // For activate, an interrupt is the way to end it.
-    finish(m_hold ? TuvoCliCommandTable::Success : TuvoCliCommandTable::Interrupted);
+    finish(m_hold ? interruptedStatus() : TuvoCliCommandTable::Interrupted);
 }

@@ -234,5 +234,5 @@ void TuvoCliWatchCommand::emitLine(const QString &event, const TuvoClientObjectI
 
 void TuvoCliWatchCommand::interrupt(int)
 {
-    finish(TuvoCliCommandTable::Success);
+    finish(interruptedStatus());
 }
