@@ -1,5 +1,7 @@
 #include "TuvoAdaptorFactory.h"
 
+#include <TuvoExtensionAdaptor.h>
+
 #include <TuvoRenderer.h>
 #include <TuvoSource.h>
 
@@ -7,10 +9,12 @@ void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
 {
     // Source interface first, then the extension interface.
     Q_UNUSED(source);
+    new TuvoExtensionAdaptor(source);
 }
 
 void TuvoAdaptorFactory::attachRendererAdaptors(TuvoRenderer *renderer)
 {
     // Renderer interface first, then the extension interface.
     Q_UNUSED(renderer);
+    new TuvoExtensionAdaptor(renderer);
 }
