@@ -229,8 +229,9 @@ private Q_SLOTS:
         QCOMPARE(call(*client, t, QStringLiteral("get_name")).arguments(), QVariantList{t.name});
     }
 
-    void emptyNameNeverReachesTheObject_data() { addKinds(); }
-    void emptyNameNeverReachesTheObject()
+    // A write needs a name; a read is the object's to judge, whatever the name.
+    void emptyNameWriteIsRefusedReadIsAsked_data() { addKinds(); }
+    void emptyNameWriteIsRefusedReadIsAsked()
     {
         QFETCH(QString, kind);
         const Target t = target(kind);
@@ -238,6 +239,11 @@ private Q_SLOTS:
                                         {QString(), dbusVariant(5)});
         QCOMPARE(reply.arguments(), QVariantList{false});
         QCOMPARE(host(t, QStringLiteral("writes")).arguments().value(0).toStringList(), QStringList());
+
+        host(t, QStringLiteral("set_value"), {QString(), dbusVariant(6)});
+        QCOMPARE(describe(call(*client, t, QStringLiteral("get_extension_property"), {QString()})),
+                 successText(QString(), 6));
+        QCOMPARE(requests(t), QStringList{QString()});
     }
 
     void writeReturnsTheObjectsAnswer_data()
