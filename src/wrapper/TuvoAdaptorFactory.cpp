@@ -1,8 +1,8 @@
 #include "TuvoAdaptorFactory.h"
 
 #include <TuvoExtensionAdaptor.h>
-
 #include <TuvoRenderer.h>
+#include <TuvoRendererAdaptor.h>
 #include <TuvoSource.h>
 
 void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
@@ -15,6 +15,6 @@ void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
 void TuvoAdaptorFactory::attachRendererAdaptors(TuvoRenderer *renderer)
 {
     // Renderer interface first, then the extension interface.
-    Q_UNUSED(renderer);
+    new TuvoRendererAdaptor(renderer);
     new TuvoExtensionAdaptor(renderer);
 }
