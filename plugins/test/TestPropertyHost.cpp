@@ -58,6 +58,9 @@ bool TestPropertyHost::requestExtensionProperty(const QString &name, QObject *re
         return true;
     case Refuse:
         return false;
+    case AnswerThenRefuse:
+        answer.invoke(name, m_values.value(name));
+        return false;
     }
     return false;
 }
@@ -80,7 +83,7 @@ bool TestPropertyHost::set_read_mode(const QString &mode)
         ReadMode mode;
     } modes[] = {
         {"now", Now},     {"later", Later}, {"invalid", Invalid}, {"unsendable", Unsendable},
-        {"never", Never}, {"refuse", Refuse},
+        {"never", Never}, {"refuse", Refuse}, {"answer-then-refuse", AnswerThenRefuse},
     };
     for (const auto &entry : modes) {
         if (mode == QLatin1String(entry.name)) {

@@ -28,6 +28,8 @@ class TuvoMediaObject;
  *   "unsendable" answer inside the call with a value D-Bus cannot carry
  *   "never"      accept the request and forget it
  *   "refuse"     refuse the request
+ *   "answer-then-refuse"  answer inside the call as "now" does, then refuse all the
+ *                same, as a confused plugin might
  * Every request that reaches the object is recorded by name, whatever the mode.
  *
  * emit_change() makes the object announce a property change.
@@ -63,7 +65,7 @@ public Q_SLOTS:
     void reset();
 
 private:
-    enum ReadMode { Now, Later, Invalid, Unsendable, Never, Refuse };
+    enum ReadMode { Now, Later, Invalid, Unsendable, Never, Refuse, AnswerThenRefuse };
     int answerKept(const QString &name, const QVariant &value);
 
     TuvoMediaObject *m_object;

@@ -395,12 +395,25 @@ private Q_SLOTS:
         QCOMPARE(requests(t).size(), 2);
     }
 
-    // A read the object refuses is answered by exactly one message, the error: as seen by
-    // a monitor of the bus, which also shows replies the caller's library would drop.
-    void refusedReadGetsExactlyOneReply_data() { addKinds(); }
+    // A read the object refuses is answered by exactly one message, the error, and so is
+    // one it answers inside the call before refusing it: as seen by a monitor of the
+    // bus, which also shows replies the caller's library would drop.
+    void refusedReadGetsExactlyOneReply_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("answered");
+        for (const QString &kind : {QStringLiteral("source"), QStringLiteral("renderer")}) {
+            QTest::addRow("%s refuses", qPrintable(kind)) << kind << QStringLiteral("refuse") << false;
+            QTest::addRow("%s answers, then refuses", qPrintable(kind))
+                << kind << QStringLiteral("answer-then-refuse") << true;
+        }
+    }
     void refusedReadGetsExactlyOneReply()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, mode);
+        QFETCH(bool, answered);
         const Target t = target(kind);
         const QString wrapperName = TestBus::owner(t.service);
         QVERIFY(!wrapperName.isEmpty());
@@ -420,11 +433,12 @@ private Q_SLOTS:
         }
         QVERIFY(seen.contains("member=monitor_ready"));
 
-        host(t, QStringLiteral("set_read_mode"), {QStringLiteral("refuse")});
+        QVERIFY(host(t, QStringLiteral("set_read_mode"), {mode}).arguments().value(0).toBool());
+        host(t, QStringLiteral("set_value"), {QStringLiteral("refused"), dbusVariant(false)});
         BusClient caller;
-        const QString failure = QStringLiteral("error %1: %2").arg(FailedError, FailedText);
         QCOMPARE(describe(call(caller, t, QStringLiteral("get_extension_property"), {QStringLiteral("refused")})),
-                 failure);
+                 answered ? successText(QStringLiteral("refused"), false)
+                          : QStringLiteral("error %1: %2").arg(FailedError, FailedText));
         // A second reply would leave before the wrapper answers the next call.
         QVERIFY(flush(caller, t));
 
@@ -444,8 +458,9 @@ private Q_SLOTS:
         }
         monitor.kill();
         monitor.waitForFinished();
-        // The error, then the reply to get_name; no empty reply between them.
-        QCOMPARE(replies, (QStringList{QStringLiteral("error"), QStringLiteral("method")}));
+        // The one reply to the read, then the reply to get_name; nothing between them.
+        QCOMPARE(replies, (QStringList{answered ? QStringLiteral("method") : QStringLiteral("error"),
+                                       QStringLiteral("method")}));
 
         // Nothing stays stored: a later read asks the object again.
         host(t, QStringLiteral("set_read_mode"), {QStringLiteral("now")});
