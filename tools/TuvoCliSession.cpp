@@ -57,6 +57,16 @@ void TuvoCliSession::activate(const QString &pluginName)
             Q_EMIT ready();
         }
     });
+    // A wrapper that cannot load its plugin still answers the activation, then exits.
+    connect(m_activation, &TuvoClientPluginActivation::lost, this, [this] {
+        if (!m_found)
+            return;
+        m_wait.stop();
+        m_found = nullptr;
+        Q_EMIT failed(TuvoClientError(TuvoClientError::NotFound,
+                                      QStringLiteral("the process of the plugin %1 left the bus").arg(m_plugin),
+                                      m_activation->busName()));
+    });
     connect(m_activation, &TuvoClientPluginActivation::failed, this, [this](const TuvoClientError &error) {
         // Later failures (a restarted process that does not answer) are for long-running verbs to report.
         if (!m_ready)

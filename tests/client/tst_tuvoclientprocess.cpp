@@ -652,6 +652,25 @@ private Q_SLOTS:
         QVERIFY(never.err.contains(QLatin1String("r_never")));
     }
 
+    void pluginThatCannotBeActivated()
+    {
+        // The wrapper answers the activation and then exits: the command must not wait
+        // out its time-out for objects that never come.
+        wrapper = std::make_unique<WrapperProcess>();
+        wrapper->setHome(home.path());
+        wrapper->setEnv(QStringLiteral("TUVO_TEST_PLUGIN_FAIL"), QStringLiteral("1"));
+        QVERIFY(wrapper->startWithPlugin(TestPaths::testPlugin()));
+        const ClientProcess::Result result = ClientProcess::run(
+            {QStringLiteral("-t"), QStringLiteral("20"), QStringLiteral("--plugin"), QStringLiteral("test"),
+             QStringLiteral("stop"), QStringLiteral("r_one")});
+        QCOMPARE(result.exitCode, 3);
+        QVERIFY2(result.elapsedMs < 10000, qPrintable(QString::number(result.elapsedMs)));
+        QVERIFY2(result.err.contains(QLatin1String("the process of the plugin libtuvo_test_plugin left the bus")),
+                 qPrintable(result.err));
+        QVERIFY(wrapper->waitForExit());
+        QCOMPARE(wrapper->exitCode(), 1);
+    }
+
     void watchFollowsObjectsAndWrapperRestarts()
     {
         startWrapper();
