@@ -1,12 +1,14 @@
 #include "TuvoAdaptorFactory.h"
 
+#include "TuvoSourceAdaptor.h"
+
 #include <TuvoRenderer.h>
 #include <TuvoSource.h>
 
 void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
 {
     // Source interface first, then the extension interface.
-    Q_UNUSED(source);
+    new TuvoSourceAdaptor(source);
 }
 
 void TuvoAdaptorFactory::attachRendererAdaptors(TuvoRenderer *renderer)
