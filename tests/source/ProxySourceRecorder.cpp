@@ -112,7 +112,7 @@ QList<TuvoQueryResultDBusStruct> ProxySourceRecorder::readQueryRows(const QDBusA
     return rows;
 }
 
-QString ProxySourceRecorder::introspect(const QString &)
+QString ProxySourceRecorder::introspect(const QString &) const
 {
     return QString();
 }

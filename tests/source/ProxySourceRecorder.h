@@ -64,7 +64,7 @@ public:
     static QList<TuvoBrowseResultDBusStruct> readBrowseRecords(const QDBusArgument &argument);
     static QList<TuvoQueryResultDBusStruct> readQueryRows(const QDBusArgument &argument);
 
-    QString introspect(const QString &path) override;
+    QString introspect(const QString &path) const override;
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
 private:
