@@ -49,9 +49,18 @@ QList<Member> members(const QString &xml, const QString &interface)
 QStringList fromXml(const QString &xml, const QString &interface)
 {
     QStringList texts;
-    for (const Member &member : members(xml, interface))
-        texts.append(member.kind + QLatin1Char(' ') + member.name + QLatin1Char('(')
-                     + member.args.join(QLatin1String(", ")) + QLatin1Char(')'));
+    for (const Member &member : members(xml, interface)) {
+        // Where the out-arguments stand among the in-arguments is no part of a
+        // signature; each direction's order is.
+        QStringList in, out;
+        for (const QString &arg : member.args)
+            (arg.startsWith(QLatin1String("in ")) ? in : out).append(arg.section(QLatin1Char(' '), 1));
+        QString text = member.kind + QLatin1Char(' ') + member.name + QLatin1Char('(')
+                       + in.join(QLatin1String(", ")) + QLatin1Char(')');
+        if (!out.isEmpty())
+            text += QLatin1String(" -> (") + out.join(QLatin1String(", ")) + QLatin1Char(')');
+        texts.append(text);
+    }
     texts.sort();
     return texts;
 }

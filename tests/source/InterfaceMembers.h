@@ -6,7 +6,7 @@
 
 /*!
  * The members of one interface in an introspection document, one text per member:
- * "method browse(in s, in s, in as, in u, in u, out u)", "signal container_changed(s)".
+ * "method browse(s, s, as, u, u) -> (u)", "signal container_changed() -> (s)".
  * Sorted, so that two documents compare regardless of member order. Empty when the
  * interface is missing.
  */
