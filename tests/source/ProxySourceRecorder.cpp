@@ -138,6 +138,7 @@ void ProxySourceRecorder::record(const QDBusMessage &message, qint64 atMs)
         call.atMs = atMs;
         call.signature = message.signature();
         call.sender = message.service();
+        call.replyRequired = message.isReplyRequired();
         m_browseCalls.append(call);
     } else if (message.interface() == QLatin1String("com.oxbel.tuvo.proxy_source")
                && message.member() == QLatin1String("query_result")
@@ -150,6 +151,7 @@ void ProxySourceRecorder::record(const QDBusMessage &message, qint64 atMs)
         call.errorMessage = args.at(4).toString();
         call.atMs = atMs;
         call.signature = message.signature();
+        call.replyRequired = message.isReplyRequired();
         m_queryCalls.append(call);
     } else {
         ++m_stray;

@@ -26,6 +26,7 @@ public:
         qint64 atMs = 0;
         QString signature;
         QString sender;
+        bool replyRequired = true;
     };
     struct QueryCall {
         uint queryId = 0;
@@ -35,6 +36,7 @@ public:
         QString errorMessage;
         qint64 atMs = 0;
         QString signature;
+        bool replyRequired = true;
     };
 
     ProxySourceRecorder(const QDBusConnection &connection, const QString &sourceUuid,

@@ -56,9 +56,13 @@ class tst_TuvoSourceAdaptor : public QObject
     QDBusMessage callSource(const QString &method, const QVariantList &arguments,
                             const QString &uuid = QStringLiteral("src"), BusClient *caller = nullptr)
     {
-        return (caller ? caller : client)
+        const QDBusMessage reply = (caller ? caller : client)
             ->call(QDBusConnection::sessionBus().baseService(), sourcePath(uuid), SourceInterface,
                    method, arguments);
+        // A reply may be in before the call waits for it; what was sent before it is
+        // queued for this thread by then and is handled here.
+        QCoreApplication::processEvents();
+        return reply;
     }
 
     uint browse(const QString &uuid = QStringLiteral("src"), BusClient *caller = nullptr)
