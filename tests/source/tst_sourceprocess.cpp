@@ -1,5 +1,4 @@
 #include "BusClient.h"
-#include "BusSignalRecorder.h"
 #include "InterfaceMembers.h"
 #include "ProxySourceRecorder.h"
 #include "TestBus.h"
@@ -8,7 +7,6 @@
 
 #include <TuvoMetadataEncoder.h>
 
-#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QFile>
 #include <QTemporaryDir>
@@ -373,27 +371,6 @@ private Q_SLOTS:
         QCOMPARE(proxy->browseRecords(theirs).size(), 0);
     }
 
-    void refusedOperationsReturnZero()
-    {
-        control(QStringLiteral("set_refusing"), {true, true});
-        QCOMPARE(callSource(QStringLiteral("browse"), {QStringLiteral("x"), QString(), QStringList(), 0u, 0u}).arguments(),
-                 QVariantList{0u});
-        QCOMPARE(callSource(QStringLiteral("query"), {QStringLiteral("x")}).arguments(), QVariantList{0u});
-        sync();
-        QCOMPARE(proxy->browseCalls().size() + proxy->queryCalls().size(), 0);
-    }
-
-    void resultsInsideTheBrowseCall()
-    {
-        control(QStringLiteral("set_inline_results"), {3, 2});
-        const uint id = browse();
-        QVERIFY(id != 0);
-        QVERIFY(proxy->waitForBrowseCalls(1));
-        QCOMPARE(proxy->browseCalls().size(), 1);
-        QCOMPARE(proxy->browseCalls().first().browseId, id);
-        QCOMPARE(proxy->browseCalls().first().records.size(), 3);
-    }
-
     void metadataBlobReachesTheClient()
     {
         const uint id = browse();
@@ -413,43 +390,6 @@ private Q_SLOTS:
         meta.remove(QStringLiteral("list"));
         QCOMPARE(records.at(1).metadata, TuvoMetadataEncoder::encode(meta));
         QVERIFY(wrapper->waitForErrorOutput(QStringLiteral("TuvoSourceAdaptor::createBrowseResult: Unknown metadata type")));
-    }
-
-    void changeSignalsReachClients_data()
-    {
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("signal");
-        QTest::newRow("container") << QStringLiteral("emit_container_changed") << QStringLiteral("container_changed");
-        QTest::newRow("metadata") << QStringLiteral("emit_metadata_changed") << QStringLiteral("metadata_changed");
-    }
-
-    void changeSignalsReachClients()
-    {
-        QFETCH(QString, method);
-        QFETCH(QString, signal);
-        BusSignalRecorder recorder(QString(), sourcePath(QStringLiteral("test_source")), SourceInterface,
-                                   signal, client->connection());
-        BusSignalRecorder any(QString(), QString(), SourceInterface, QString(), client->connection());
-        control(method, {QStringLiteral("album_3")});
-        QVERIFY(recorder.waitForCount(1));
-        sync();
-        QCOMPARE(recorder.arguments(), QList<QVariantList>{QVariantList{QStringLiteral("album_3")}});
-        QCOMPARE(any.count(), 1);
-    }
-
-    void cancelReachesTheSource()
-    {
-        const uint id = browse();
-        callSource(QStringLiteral("cancel_browse"), {id});
-        callSource(QStringLiteral("cancel_browse"), {987654u});
-        callSource(QStringLiteral("cancel_query"), {123u});
-        const QDBusArgument browses = control(QStringLiteral("cancelled_browses"), {}).arguments().value(0).value<QDBusArgument>();
-        QList<uint> cancelled;
-        browses >> cancelled;
-        QCOMPARE(cancelled.mid(cancelled.size() - 2), (QList<uint>{id, 987654u}));
-        const QDBusArgument queries = control(QStringLiteral("cancelled_queries"), {}).arguments().value(0).value<QDBusArgument>();
-        queries >> cancelled;
-        QCOMPARE(cancelled.mid(cancelled.size() - 1), QList<uint>{123u});
     }
 
     void destroyedSourceSendsNothingMore()

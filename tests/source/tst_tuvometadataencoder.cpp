@@ -248,21 +248,6 @@ private Q_SLOTS:
                  entryOfK(quint8(tag), bytes));
     }
 
-    void intAndUIntDifferOnlyInTheTag()
-    {
-        const QByteArray signedOne = TuvoMetadataEncoder::encode({{QStringLiteral("n"), 1}});
-        const QByteArray unsignedOne = TuvoMetadataEncoder::encode({{QStringLiteral("n"), 1u}});
-        QCOMPARE(signedOne.size(), unsignedOne.size());
-        for (int i = 0; i < signedOne.size(); ++i) {
-            if (i == 6) {
-                QCOMPARE(quint8(signedOne.at(i)), quint8(0x18));
-                QCOMPARE(quint8(unsignedOne.at(i)), quint8(0x1c));
-            } else {
-                QCOMPARE(signedOne.at(i), unsignedOne.at(i));
-            }
-        }
-    }
-
     void keysCharactersOutsideLatin1()
     {
         const QString key = QStringLiteral("t\u00eftle\u4e2d");
