@@ -1,6 +1,8 @@
 #ifndef TUVOSOURCEADAPTOR_H
 #define TUVOSOURCEADAPTOR_H
 
+#include "TuvoSendThrottle.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QStringList>
@@ -30,6 +32,8 @@ public:
 
     /*! The uuid of the source, the last element of the callers' proxy-source path. */
     QString sourceUuid() const;
+    /*! Shared by the adaptor's transactions, which all send on the same connection. */
+    TuvoSendThrottle &sendThrottle() { return throttle; }
 
     /*!
      * Fills \a record from one browse result: the counts as the source reported them,
@@ -59,6 +63,7 @@ private Q_SLOTS:
 
 private:
     TuvoSource *source;
+    TuvoSendThrottle throttle;
 };
 
 #endif

@@ -119,5 +119,9 @@ bool TuvoSourceAdaptorBrowseTransaction::send(const QList<TuvoBrowseResultDBusSt
     QDBusMessage message =
         QDBusMessage::createMethodCall(service, proxyPath, ProxyInterface, BrowseResultMethod);
     message.setArguments({QVariant(browseId), QVariant(QMetaType(listTypeId), &batch)});
-    return QDBusConnection::sessionBus().send(message);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.send(message))
+        return false;
+    adaptor->sendThrottle().sent(bus);
+    return true;
 }

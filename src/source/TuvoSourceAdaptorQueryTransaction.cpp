@@ -109,5 +109,9 @@ bool TuvoSourceAdaptorQueryTransaction::send(uint id, int remaining,
         QDBusMessage::createMethodCall(service, proxyPath, ProxyInterface, QueryResultMethod);
     message.setArguments({QVariant(id), QVariant(remaining), QVariant(QMetaType(listTypeId), &batch),
                           QVariant(errorCode), QVariant(errorMessage)});
-    return QDBusConnection::sessionBus().send(message);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.send(message))
+        return false;
+    adaptor->sendThrottle().sent(bus);
+    return true;
 }

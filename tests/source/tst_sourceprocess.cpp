@@ -191,6 +191,24 @@ private Q_SLOTS:
         }
     }
 
+    // Long enough for the wrapper to hold the source back to the bus's pace.
+    void longStreamArrivesWholeAndInOrder()
+    {
+        const int count = 5000;
+        const uint id = browse();
+        QVERIFY(control(QStringLiteral("stream_results"), {id, count, 100}).arguments().value(0).toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(!proxy->browseCalls().isEmpty()
+                                     && proxy->browseCalls().last().records.last().remainingCount == 0,
+                                 30000);
+        const auto records = proxy->browseRecords(id);
+        QCOMPARE(records.size(), count);
+        QCOMPARE(proxy->browseCalls().size(), count / 10);
+        for (int i = 0; i < count; ++i) {
+            QCOMPARE(records.at(i).index, uint(i));
+            QCOMPARE(records.at(i).remainingCount, count - 1 - i);
+        }
+    }
+
     void partialBatchWaitsAbout200Ms_data()
     {
         QTest::addColumn<bool>("isBrowse");
