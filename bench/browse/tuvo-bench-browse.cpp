@@ -329,9 +329,11 @@ int main(int argc, char *argv[])
     }
     const qint64 wrapperPid = wrapper.processId();
 
+    const QByteArray pace = slice > 0 ? QByteArray::number(slice) + " results per event-loop turn"
+                                      : QByteArray("all results in one go");
     std::printf("browse of N results with 8 metadata keys each, %d rounds per size (medians), "
-                "source delivering %d results per event-loop turn\n\n",
-                rounds, slice);
+                "source delivering %s\n\n",
+                rounds, pace.constData());
     bool ok = true;
     for (int size : sizes) {
         QList<double> rawRates, wrapperRates, messageRates, ratios, cpu, rawCpu;
