@@ -1,6 +1,8 @@
 #ifndef TESTSOURCE_H
 #define TESTSOURCE_H
 
+#include "TestPropertyHost.h"
+
 #include <TuvoBrowseReply.h>
 #include <TuvoQueryReply.h>
 #include <TuvoSource.h>
@@ -39,6 +41,17 @@ public:
     uint query(const QString &query, QObject *receiver, const char *resultMember,
                const char *errorMember) override;
     void cancelQuery(uint queryId) override;
+
+    // Extension properties are steered by the test through TestPropertyHost.
+    bool setExtensionProperty(const QString &name, const QVariant &value) override
+    {
+        return m_propertyHost->setExtensionProperty(name, value);
+    }
+    bool requestExtensionProperty(const QString &name, QObject *receiver,
+                                  const char *member) override
+    {
+        return m_propertyHost->requestExtensionProperty(name, receiver, member);
+    }
 
     void setRefusing(bool browses, bool queries);
     /*! The next browse (query) delivers \a count results inside the call, the first
@@ -107,6 +120,7 @@ private:
     QList<uint> m_cancelledQueries;
     Stream m_stream;
     QTimer m_streamTimer;
+    TestPropertyHost *m_propertyHost = new TestPropertyHost(this);
 };
 
 #endif
