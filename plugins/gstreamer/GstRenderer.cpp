@@ -181,11 +181,10 @@ void GstRenderer::resetStream()
     }
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_queuedUri.clear();
-        m_queuedIndex = -1;
-        m_switchedUri.clear();
-        m_switchedIndex = -1;
+        m_upcoming.clear();
+        m_switches.clear();
     }
+    m_awaitingFirstStart = false;
     if (m_tags) {
         gst_tag_list_unref(m_tags);
         m_tags = nullptr;
@@ -234,6 +233,7 @@ bool GstRenderer::playItem(const QUrl &requested, int index, uint startPosition,
     m_index = index;
     m_startMs = qint64(startPosition) * 1000;
     m_target = Playing;
+    m_awaitingFirstStart = true;
     g_object_set(m_playbin, "uri", uri.toUtf8().constData(), nullptr);
     QVariantMap content = meta;
     content.insert(QStringLiteral("uri"), uri);
@@ -274,6 +274,9 @@ bool GstRenderer::play()
         return true;
     if (m_target == Paused)
         return resume();
+    // A playlist assigned since the last item starts from its first entry.
+    if (m_playlist && m_index < 0 && m_playlist->count() > 0)
+        return gotoIndex(0);
     if (!m_uri.isEmpty())
         return playItem(QUrl(m_uri), m_index, 0, entryMetaData(m_index));
     if (m_playlist && m_playlist->count() > 0)
@@ -421,15 +424,13 @@ bool GstRenderer::previous()
 
 void GstRenderer::queueNext()
 {
-    QByteArray uri;
-    int index = -1;
-    if (m_playlist && m_index >= 0 && m_index + 1 < m_playlist->count()) {
-        index = m_index + 1;
-        uri = normalizedUrl(QUrl(m_playlist->entry(index).uuid())).toEncoded();
-    }
     std::lock_guard<std::mutex> lock(m_queueMutex);
-    m_queuedUri = uri;
-    m_queuedIndex = index;
+    m_upcoming.clear();
+    const int current = m_switches.isEmpty() ? m_index : m_switches.last().second;
+    if (!m_playlist || current < 0)
+        return;
+    for (int index = current + 1; index < m_playlist->count(); ++index)
+        m_upcoming.append({normalizedUrl(QUrl(m_playlist->entry(index).uuid())).toEncoded(), index});
 }
 
 void GstRenderer::aboutToFinish(GstElement *playbin, gpointer self)
@@ -437,13 +438,11 @@ void GstRenderer::aboutToFinish(GstElement *playbin, gpointer self)
     // A streaming thread: only the queue is touched, under its mutex.
     auto *renderer = static_cast<GstRenderer *>(self);
     std::lock_guard<std::mutex> lock(renderer->m_queueMutex);
-    if (renderer->m_queuedUri.isEmpty())
+    if (renderer->m_upcoming.isEmpty())
         return;
-    g_object_set(playbin, "uri", renderer->m_queuedUri.constData(), nullptr);
-    renderer->m_switchedUri = renderer->m_queuedUri;
-    renderer->m_switchedIndex = renderer->m_queuedIndex;
-    renderer->m_queuedUri.clear();
-    renderer->m_queuedIndex = -1;
+    const QPair<QByteArray, int> next = renderer->m_upcoming.takeFirst();
+    g_object_set(playbin, "uri", next.first.constData(), nullptr);
+    renderer->m_switches.append(next);
 }
 
 void GstRenderer::handleBusMessages()
@@ -457,6 +456,8 @@ void GstRenderer::handleBusMessages()
 void GstRenderer::handleMessage(GstMessage *message)
 {
     const bool fromPlaybin = GST_MESSAGE_SRC(message) == GST_OBJECT(m_playbin);
+    qCDebug(lcGstRenderer) << "bus:" << GST_MESSAGE_TYPE_NAME(message) << "from"
+                           << GST_OBJECT_NAME(GST_MESSAGE_SRC(message));
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
         handleError(message);
@@ -567,17 +568,20 @@ void GstRenderer::handleTags(GstMessage *message)
 
 void GstRenderer::handleStreamStart()
 {
+    if (m_awaitingFirstStart) {
+        m_awaitingFirstStart = false; // the stream of playItem(), announced already
+        return;
+    }
     QByteArray uri;
     int index = -1;
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
-        uri = m_switchedUri;
-        index = m_switchedIndex;
-        m_switchedUri.clear();
-        m_switchedIndex = -1;
+        if (m_switches.isEmpty())
+            return;
+        uri = m_switches.first().first;
+        index = m_switches.first().second;
+        m_switches.removeFirst();
     }
-    if (index < 0)
-        return; // the first stream of a play, announced already
     // The previous entry ended and the queued one follows it without a gap.
     Q_EMIT playbackCompleted();
     if (m_tags) {
@@ -593,13 +597,21 @@ void GstRenderer::handleStreamStart()
     content.insert(QStringLiteral("uri"), m_uri);
     Q_EMIT mediaChanged(index, TuvoContent(m_uri, content));
     updateDuration();
-    queueNext();
 }
 
 void GstRenderer::handleEndOfStream()
 {
-    // The end of the last entry: a queued one would have started instead.
-    resetStream();
+    // The end of the last entry: a queued one would have started instead. What is
+    // known of the media stays until the next one starts.
+    gst_element_set_state(m_playbin, GST_STATE_READY);
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_upcoming.clear();
+        m_switches.clear();
+    }
+    m_awaitingFirstStart = false;
+    m_prerolled = false;
+    m_pauseAtMs = -1;
     m_target = Stopped;
     setState(Stopped);
     Q_EMIT playbackCompleted();
@@ -622,12 +634,15 @@ void GstRenderer::handleError(GstMessage *message)
         g_clear_error(&gerror);
         g_free(debug);
         // Several elements may report the one failure: only the first one counts.
-        gst_element_set_state(m_playbin, GST_STATE_READY);
+        // Elements that failed keep their state until NULL: a READY pipeline would
+        // fail the next uri the same way.
+        gst_element_set_state(m_playbin, GST_STATE_NULL);
         {
             std::lock_guard<std::mutex> lock(m_queueMutex);
-            m_queuedUri.clear();
-            m_switchedIndex = -1;
+            m_upcoming.clear();
+            m_switches.clear();
         }
+        m_awaitingFirstStart = false;
         fail(code, message);
         return;
     }

@@ -5,6 +5,8 @@
 
 #include <TuvoRenderer.h>
 
+#include <QList>
+#include <QPair>
 #include <QPointer>
 #include <QTimer>
 
@@ -110,10 +112,14 @@ private:
 
     // Shared with the streaming thread that runs about-to-finish.
     std::mutex m_queueMutex;
-    QByteArray m_queuedUri;
-    int m_queuedIndex = -1;
-    QByteArray m_switchedUri;
-    int m_switchedIndex = -1;
+    // The playlist entries after the current one, (uri, index): about-to-finish hands
+    // the first to playbin. All of them, not just the next one, because a short entry
+    // can be decoded to its end before the main thread hears that it started.
+    QList<QPair<QByteArray, int>> m_upcoming;
+    // Entries playbin was given by about-to-finish, oldest first: each is announced
+    // when its stream starts.
+    QList<QPair<QByteArray, int>> m_switches;
+    bool m_awaitingFirstStart = false; // the stream of playItem() has not started yet
 };
 
 #endif

@@ -8,7 +8,10 @@
 #include <cmath>
 
 #include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
 #include <taglib/tag.h>
+#include <taglib/wavfile.h>
 
 namespace TestMedia {
 
@@ -49,19 +52,34 @@ bool writeWav(const QString &path, int durationMs, int frequency, int sampleRate
     return writeFile(path, wav);
 }
 
-bool tag(const QString &path, const Tags &tags)
+namespace {
+void setTags(TagLib::Tag *tag, const Tags &tags)
 {
-    const QByteArray name = QFile::encodeName(path);
-    TagLib::FileRef file(name.constData());
-    if (file.isNull() || !file.tag())
-        return false;
-    TagLib::Tag *tag = file.tag();
     tag->setTitle(TagLib::String(tags.title.toStdString(), TagLib::String::UTF8));
     tag->setArtist(TagLib::String(tags.artist.toStdString(), TagLib::String::UTF8));
     tag->setAlbum(TagLib::String(tags.album.toStdString(), TagLib::String::UTF8));
     tag->setGenre(TagLib::String(tags.genre.toStdString(), TagLib::String::UTF8));
     tag->setTrack(uint(tags.track));
     tag->setYear(uint(tags.year));
+}
+} // namespace
+
+bool tag(const QString &path, const Tags &tags)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (path.endsWith(QLatin1String(".wav"))) {
+        // Both kinds of WAV tags: TagLib reads ID3v2 first, GStreamer only RIFF INFO.
+        TagLib::RIFF::WAV::File file(name.constData());
+        if (!file.isValid())
+            return false;
+        setTags(file.ID3v2Tag(), tags);
+        setTags(file.InfoTag(), tags);
+        return file.save(TagLib::RIFF::WAV::File::AllTags);
+    }
+    TagLib::FileRef file(name.constData());
+    if (file.isNull() || !file.tag())
+        return false;
+    setTags(file.tag(), tags);
     return file.save();
 }
 
