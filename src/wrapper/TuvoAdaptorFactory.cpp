@@ -1,6 +1,7 @@
 #include "TuvoAdaptorFactory.h"
 
 #include <TuvoRenderer.h>
+#include <TuvoRendererAdaptor.h>
 #include <TuvoSource.h>
 
 void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
@@ -12,5 +13,5 @@ void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
 void TuvoAdaptorFactory::attachRendererAdaptors(TuvoRenderer *renderer)
 {
     // Renderer interface first, then the extension interface.
-    Q_UNUSED(renderer);
+    new TuvoRendererAdaptor(renderer);
 }

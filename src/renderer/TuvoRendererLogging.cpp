@@ -1,0 +1,3 @@
+#include "TuvoRendererLogging.h"
+
+Q_LOGGING_CATEGORY(lcTuvoRenderer, "tuvo.renderer", QtWarningMsg)
