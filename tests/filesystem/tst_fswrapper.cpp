@@ -88,6 +88,7 @@ void TestFsWrapper::initTestCase()
     for (int i = 0; i < ManyFiles; ++i)
         QVERIFY(TestMedia::writeFile(media(QStringLiteral("many/%1").arg(i))));
     tags.album = QStringLiteral("Fresh");
+    tags.title = QStringLiteral("Fresh Air");
     for (int i = 0; i < 3; ++i)
         QVERIFY(TestMedia::writeTaggedWav(media(QStringLiteral("fresh/%1.wav").arg(i)), 200, tags));
     QVERIFY(TestMedia::writeFile(m_home.filePath(QStringLiteral("config/tuvo/filesystem-plugin.conf")),
