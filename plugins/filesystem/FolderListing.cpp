@@ -29,6 +29,16 @@ bool sameTime(const struct timespec &a, const struct timespec &b)
 
 int FolderListing::naturalCompare(const char *a, const char *b)
 {
+    // Names in one folder often share long prefixes ("IMG_2019..."): an identical
+    // prefix compares equal whatever it holds, as long as it is not cut in the middle
+    // of a number.
+    size_t same = 0;
+    while (a[same] && a[same] == b[same])
+        ++same;
+    while (same > 0 && isDigit(a[same - 1]))
+        --same;
+    a += same;
+    b += same;
     while (*a && *b) {
         if (isDigit(*a) && isDigit(*b)) {
             // Compare the numbers' values: skip leading zeros, then the longer run of

@@ -50,6 +50,9 @@ void TestFilesystemParts::naturalOrder_data()
     QTest::newRow("zero alone") << QByteArray("0") << QByteArray("00") << 0;
     QTest::newRow("digits before letters") << QByteArray("1a") << QByteArray("a1") << -1;
     QTest::newRow("non-ascii after ascii") << QByteArray("\xc3\xa9t\xc3\xa9") << QByteArray("zebra") << 1;
+    QTest::newRow("shared prefix, numbers") << QByteArray("photo-0009.jpg") << QByteArray("photo-00010.jpg") << -1;
+    QTest::newRow("shared prefix ending in a number") << QByteArray("img10") << QByteArray("img9") << 1;
+    QTest::newRow("equal numbers, then text") << QByteArray("x 007y") << QByteArray("x 7z") << -1;
     QTest::newRow("long numbers") << QByteArray("x123456789012345678901") << QByteArray("x99") << 1;
 }
 
