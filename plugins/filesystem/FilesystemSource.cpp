@@ -22,9 +22,10 @@ namespace {
 // larger so that the worker threads are not woken for every few entries.
 constexpr int FirstSliceSize = 50;
 constexpr int SliceSize = 250;
-// Slices looked up ahead of delivery: enough to keep both cores busy, few enough that
-// memory stays bounded whatever the size of the folder.
-constexpr int SlicesInFlight = 2;
+// Slices looked up ahead of delivery: one more than the worker threads, so that a
+// thread that finished early finds the next slice waiting; few enough that memory
+// stays bounded whatever the size of the folder.
+constexpr int SlicesInFlight = 3;
 constexpr int ListingCacheSize = 4;
 // Copying an album into a folder is one change, not twelve.
 constexpr int ChangeDelayMs = 100;

@@ -304,7 +304,7 @@ void TestGstRenderer::startPositionAndSeek()
     QVERIFY(m_renderer->playUri(url(QStringLiteral("one.wav")), 2));
     QTRY_VERIFY(states(state).contains(int(TuvoRenderer::Playing)));
     qint64 position = probe.positionMs();
-    QVERIFY2(position >= 2000 && position < 3500, qPrintable(QString::number(position)));
+    QVERIFY2(position >= 2000 && position < 4000, qPrintable(QString::number(position)));
 
     QVERIFY(m_renderer->setPosition(1, TuvoRenderer::SeekBackward));
     QTRY_VERIFY(probe.positionMs() < 2000);
@@ -327,7 +327,8 @@ void TestGstRenderer::pauseAt()
     QVERIFY(m_renderer->pauseAt(1));
     QTRY_COMPARE_WITH_TIMEOUT(lastState(state), int(TuvoRenderer::Paused), 5000);
     const qint64 position = probe.positionMs();
-    QVERIFY2(position >= 1000 && position < 1500, qPrintable(QString::number(position)));
+    // Paused at 1 s, give or take a busy machine; the file lasts 4 s.
+    QVERIFY2(position >= 1000 && position < 2500, qPrintable(QString::number(position)));
 }
 
 QTEST_GUILESS_MAIN(TestGstRenderer)
