@@ -1,6 +1,8 @@
 #ifndef TESTRENDERER_H
 #define TESTRENDERER_H
 
+#include "TestPropertyHost.h"
+
 #include <TuvoRenderer.h>
 
 #include <QHash>
@@ -95,6 +97,21 @@ private:
     QString m_objectId;
     uint m_position = 0;
     TuvoMediaInfo m_mediaInfo;
+
+public:
+    // Extension properties are steered by the test through TestPropertyHost.
+    bool setExtensionProperty(const QString &name, const QVariant &value) override
+    {
+        return m_propertyHost->setExtensionProperty(name, value);
+    }
+    bool requestExtensionProperty(const QString &name, QObject *receiver,
+                                  const char *member) override
+    {
+        return m_propertyHost->requestExtensionProperty(name, receiver, member);
+    }
+
+private:
+    TestPropertyHost *m_propertyHost = new TestPropertyHost(this);
 };
 
 #endif

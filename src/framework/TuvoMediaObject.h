@@ -62,7 +62,9 @@ protected:
     /*!
      * Declares a property for the built-in store with its initial value, whose type is
      * the property's type. Writes are refused for read-only properties and for values
-     * that do not convert to that type.
+     * that do not convert to that type without loss: an int property takes the uint 55,
+     * the double 55.0 and the string "55", but not 55.5, 4294967295u or "loud"; a bool
+     * property takes "true" but not "no".
      */
     void declareProperty(const QString &name, const QVariant &initialValue, bool writable = true);
     /*!

@@ -1,5 +1,6 @@
 #include "TuvoAdaptorFactory.h"
 
+#include <TuvoExtensionAdaptor.h>
 #include <TuvoRenderer.h>
 #include <TuvoRendererAdaptor.h>
 #include <TuvoSource.h>
@@ -8,10 +9,12 @@ void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
 {
     // Source interface first, then the extension interface.
     Q_UNUSED(source);
+    new TuvoExtensionAdaptor(source);
 }
 
 void TuvoAdaptorFactory::attachRendererAdaptors(TuvoRenderer *renderer)
 {
     // Renderer interface first, then the extension interface.
     new TuvoRendererAdaptor(renderer);
+    new TuvoExtensionAdaptor(renderer);
 }

@@ -1,0 +1,60 @@
+#ifndef TUVOEXTENSIONADAPTOR_H
+#define TUVOEXTENSIONADAPTOR_H
+
+#include "TuvoExtensionIntrospection.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QMultiMap>
+#include <QString>
+#include <QVariant>
+
+class TuvoRenderer;
+class TuvoSource;
+
+/*!
+ * The interface "com.oxbel.tuvo.extension" of one source or renderer: clients read and
+ * write the object's extension properties, ask for its name and hear its property
+ * changes, at the object's own path beside its source or renderer interface.
+ *
+ * The adaptor is a Qt child of the object it serves and dies with it. Reads are
+ * asynchronous on both sides: get_extension_property keeps the call (a delayed reply)
+ * until the object answers through respondPropertyRequest(); calls for a name that is
+ * already being read wait for that one read instead of asking the object again.
+ * Values cross the bus as variants and are never converted on the way.
+ */
+class TuvoExtensionAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.extension")
+    Q_CLASSINFO("D-Bus Introspection", TUVO_EXTENSION_INTROSPECTION)
+public:
+    explicit TuvoExtensionAdaptor(TuvoSource *source);
+    explicit TuvoExtensionAdaptor(TuvoRenderer *renderer);
+    ~TuvoExtensionAdaptor() override;
+
+Q_SIGNALS:
+    void property_changed(const QString &name, const QDBusVariant &value);
+
+public Q_SLOTS:
+    bool set_extension_property(const QString &property, const QDBusVariant &value);
+    /*! Answered later with (name, value), or with the error "failed to get property". */
+    void get_extension_property(const QString &property, const QDBusMessage &message);
+    QString get_name();
+
+protected Q_SLOTS:
+    void emitPropertyChange(const QString &name, const QVariant &value);
+    /*! The object's answer to requestExtensionProperty(); invalid \a value: unreadable. */
+    void respondPropertyRequest(const QString &name, const QVariant &value);
+
+private:
+    void refusePropertyRequest(const QString &property, const QDBusMessage &message);
+
+    TuvoRenderer *renderer = nullptr;
+    TuvoSource *source = nullptr;
+    // The get_extension_property calls waiting for the object's answer, by name.
+    QMultiMap<QString, QDBusMessage> pendingPropertyRequests;
+};
+
+#endif
