@@ -105,6 +105,7 @@ private Q_SLOTS:
     void playsToTheEnd();
     void threeDistinctErrors();
     void playlistFromM3u();
+    void propertiesOverTheBus();
     void clockedPositionAndNavigation();
 
 private:
@@ -169,6 +170,33 @@ void TestGstWrapper::playlistFromM3u()
     host.call(QStringLiteral("goto_index"), {1u});
     QVERIFY(host.completed->waitForCount(5));
     QTRY_COMPARE(host.mediaIndexes(), QList<int>({0, 1, 2, 1, 2}));
+}
+
+void TestGstWrapper::propertiesOverTheBus()
+{
+    Host &host = *m_host;
+    const QString extension = QStringLiteral("com.oxbel.tuvo.extension");
+    const auto get = [&](const QString &name) {
+        return host.client.call(Service, Path, extension, QStringLiteral("get_extension_property"), {name})
+            .arguments()
+            .value(1)
+            .value<QDBusVariant>()
+            .variant();
+    };
+    const auto set = [&](const QString &name, const QVariant &value) {
+        return host.client.call(Service, Path, extension, QStringLiteral("set_extension_property"),
+                                {name, QVariant::fromValue(QDBusVariant(value))})
+            .arguments()
+            .value(0)
+            .toBool();
+    };
+    QCOMPARE(get(QStringLiteral("audio_sink")).toString(), QStringLiteral("fakesink sync=false"));
+    QCOMPARE(get(QStringLiteral("volume")).toInt(), 100);
+    QVERIFY(set(QStringLiteral("volume"), 40));
+    QCOMPARE(get(QStringLiteral("volume")).toInt(), 40);
+    QVERIFY(!set(QStringLiteral("volume"), 400));
+    QVERIFY(!set(QStringLiteral("audio_sink"), QStringLiteral("no-such-element-anywhere")));
+    QCOMPARE(get(QStringLiteral("audio_sink")).toString(), QStringLiteral("fakesink sync=false"));
 }
 
 void TestGstWrapper::clockedPositionAndNavigation()
