@@ -7,6 +7,8 @@ packages=(
     cmake ninja-build g++ pkgconf
     qt6-base-dev qt6-base-dev-tools libglib2.0-dev
     dbus-daemon dbus-bin libglib2.0-bin
+    libtag1-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good shared-mime-info
     "$@"
 )
 

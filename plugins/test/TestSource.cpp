@@ -1,9 +1,230 @@
 #include "TestSource.h"
 
+#include "TestSourceControl.h"
+
+namespace {
+// How many distinct items a stream cycles through.
+constexpr int StreamItems = 64;
+
+struct StreamItem {
+    QString objectId;
+    QVariantMap metaData;
+};
+
+// Eight keys of the usual kinds: four strings, two 32-bit and two 64-bit numbers.
+const QList<StreamItem> &streamItems()
+{
+    static const QList<StreamItem> items = [] {
+        QList<StreamItem> list;
+        for (int i = 0; i < StreamItems; ++i) {
+            QVariantMap meta;
+            meta.insert(QStringLiteral("album"), QStringLiteral("Album number %1").arg(i % 7));
+            meta.insert(QStringLiteral("artist"), QStringLiteral("Artist %1").arg(i % 5));
+            meta.insert(QStringLiteral("duration"), 180 + i);
+            meta.insert(QStringLiteral("genre"), QStringLiteral("Genre"));
+            meta.insert(QStringLiteral("rating"), 0.5 + i / 100.0);
+            meta.insert(QStringLiteral("size"), qlonglong(4000000) + i);
+            meta.insert(QStringLiteral("title"), QStringLiteral("A title of track %1").arg(i));
+            meta.insert(QStringLiteral("track"), uint(i % 12 + 1));
+            list.append({QStringLiteral("stream_item_%1").arg(i), meta});
+        }
+        return list;
+    }();
+    return items;
+}
+} // namespace
+
 TestSource::TestSource(const QString &uuid, const QString &pluginName, const QString &name,
                        QObject *parent)
     : TuvoSource(uuid, pluginName, name, parent)
+    , m_control(new TestSourceControl(this))
 {
+    m_streamTimer.setInterval(0);
+    connect(&m_streamTimer, &QTimer::timeout, this, &TestSource::streamSlice);
 }
 
 TestSource::~TestSource() = default;
+
+uint TestSource::browse(const QString &objectId, const QString &predicate,
+                        const QStringList &additionalPredicates, uint skipCount, uint itemCount,
+                        QObject *receiver, const char *resultMember, const char *errorMember)
+{
+    m_lastBrowse = {objectId, predicate, additionalPredicates, skipCount, itemCount};
+    if (m_refuseBrowses)
+        return 0;
+    Operation operation;
+    operation.id = nextOperationId();
+    operation.receiver = receiver;
+    operation.resultMember = resultMember;
+    operation.errorMember = errorMember;
+    if (!TuvoBrowseReply(operation.id, receiver, resultMember, errorMember).isValid())
+        return 0;
+    m_browses.insert(operation.id, operation);
+
+    const int inlineCount = std::exchange(m_inlineResults, 0);
+    if (inlineCount > 0)
+        sendResults(operation.id, inlineCount, m_inlineResultsRemaining);
+    return operation.id;
+}
+
+void TestSource::cancelBrowse(uint browseId)
+{
+    m_cancelledBrowses.append(browseId);
+    if (m_stream.reply.id() == browseId)
+        m_streamTimer.stop();
+}
+
+uint TestSource::query(const QString &text, QObject *receiver, const char *resultMember,
+                       const char *errorMember)
+{
+    m_lastQuery = text;
+    if (m_refuseQueries)
+        return 0;
+    Operation operation;
+    operation.id = nextOperationId();
+    operation.receiver = receiver;
+    operation.resultMember = resultMember;
+    operation.errorMember = errorMember;
+    if (!TuvoQueryReply(operation.id, receiver, resultMember, errorMember).isValid())
+        return 0;
+    m_queries.insert(operation.id, operation);
+
+    const int inlineCount = std::exchange(m_inlineRows, 0);
+    if (inlineCount > 0)
+        sendRows(operation.id, inlineCount, m_inlineRowsRemaining);
+    return operation.id;
+}
+
+void TestSource::cancelQuery(uint queryId)
+{
+    m_cancelledQueries.append(queryId);
+}
+
+void TestSource::setRefusing(bool browses, bool queries)
+{
+    m_refuseBrowses = browses;
+    m_refuseQueries = queries;
+}
+
+void TestSource::setInlineResults(int count, int firstRemaining)
+{
+    m_inlineResults = count;
+    m_inlineResultsRemaining = firstRemaining;
+}
+
+void TestSource::setInlineRows(int count, int firstRemaining)
+{
+    m_inlineRows = count;
+    m_inlineRowsRemaining = firstRemaining;
+}
+
+TuvoBrowseReply TestSource::browseReply(uint browseId, uint sentId) const
+{
+    const Operation operation = m_browses.value(browseId);
+    return TuvoBrowseReply(sentId, operation.receiver.data(), operation.resultMember.constData(),
+                           operation.errorMember.constData());
+}
+
+TuvoQueryReply TestSource::queryReply(uint queryId, uint sentId) const
+{
+    const Operation operation = m_queries.value(queryId);
+    return TuvoQueryReply(sentId, operation.receiver.data(), operation.resultMember.constData(),
+                          operation.errorMember.constData());
+}
+
+QVariantMap TestSource::generatedMetaData(uint index)
+{
+    return {{QStringLiteral("index"), index},
+            {QStringLiteral("title"), QStringLiteral("Item %1").arg(index)}};
+}
+
+bool TestSource::sendResult(uint browseId, uint sentId, const QString &objectId,
+                            const QVariantMap &meta, uint index, int remaining)
+{
+    if (!m_browses.contains(browseId))
+        return false;
+    return browseReply(browseId, sentId).sendResult(objectId, meta, index, remaining);
+}
+
+int TestSource::sendResults(uint browseId, int count, int firstRemaining)
+{
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!m_browses.contains(browseId))
+            break;
+        const uint index = m_browses[browseId].nextIndex++;
+        if (!sendResult(browseId, browseId, QStringLiteral("item_%1").arg(index),
+                        generatedMetaData(index), index, firstRemaining - i))
+            break;
+        ++sent;
+    }
+    return sent;
+}
+
+bool TestSource::sendError(uint browseId, uint sentId, uint code, const QString &message)
+{
+    if (!m_browses.contains(browseId))
+        return false;
+    return browseReply(browseId, sentId).sendError(code, message);
+}
+
+bool TestSource::sendRow(uint queryId, uint sentId, const QStringList &row, uint index,
+                         int remaining)
+{
+    if (!m_queries.contains(queryId))
+        return false;
+    return queryReply(queryId, sentId).sendResult(row, index, remaining);
+}
+
+int TestSource::sendRows(uint queryId, int count, int firstRemaining)
+{
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!m_queries.contains(queryId))
+            break;
+        const uint index = m_queries[queryId].nextIndex++;
+        if (!sendRow(queryId, queryId,
+                     {QStringLiteral("row_%1").arg(index), QStringLiteral("Row %1").arg(index)},
+                     index, firstRemaining - i))
+            break;
+        ++sent;
+    }
+    return sent;
+}
+
+bool TestSource::sendQueryError(uint queryId, uint sentId, int code, const QString &message)
+{
+    if (!m_queries.contains(queryId))
+        return false;
+    return queryReply(queryId, sentId).sendError(code, message);
+}
+
+bool TestSource::streamResults(uint browseId, int count, int slice)
+{
+    if (!m_browses.contains(browseId) || count <= 0 || m_streamTimer.isActive())
+        return false;
+    m_stream.reply = browseReply(browseId, browseId);
+    m_stream.total = count;
+    m_stream.sent = 0;
+    m_stream.slice = slice > 0 ? slice : count;
+    streamItems(); // built before the clock that matters starts
+    m_streamTimer.start();
+    return true;
+}
+
+void TestSource::streamSlice()
+{
+    const QList<StreamItem> &items = streamItems();
+    const int end = qMin(m_stream.sent + m_stream.slice, m_stream.total);
+    for (int i = m_stream.sent; i < end; ++i) {
+        const StreamItem &item = items.at(i % StreamItems);
+        if (!m_stream.reply.sendResult(item.objectId, item.metaData, uint(i),
+                                       m_stream.total - i - 1)) {
+            m_streamTimer.stop();
+            return;
+        }
+    }
+    m_stream.sent = end;
+    if (m_stream.sent >= m_stream.total)
+        m_streamTimer.stop();
+}

@@ -1,6 +1,7 @@
 #include "TuvoMessageHandler.h"
 
 #include <QDateTime>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <cstdio>
@@ -38,6 +39,9 @@ void TuvoMessageHandler::initTuvoLogging(bool enableDebug, QTextStream *stream)
 {
     s_stream = stream;
     s_debugEnabled = enableDebug;
+    // Debug lines have nowhere to go without the stream. Saying so on the default
+    // category lets code on hot paths (qCDebug on it) skip building them at all.
+    QLoggingCategory::defaultCategory()->setEnabled(QtDebugMsg, enableDebug && stream);
     qInstallMessageHandler(&TuvoMessageHandler::handleMessage);
 }
 
@@ -45,6 +49,7 @@ void TuvoMessageHandler::resetTuvoLogging()
 {
     qInstallMessageHandler(nullptr);
     s_stream = nullptr;
+    QLoggingCategory::defaultCategory()->setEnabled(QtDebugMsg, true);
 }
 
 void TuvoMessageHandler::handleMessage(QtMsgType type, const QMessageLogContext &,

@@ -1,6 +1,7 @@
 #include "TuvoShared.h"
 
 #include "TuvoFrameworkLogging.h"
+#include "TuvoPlaylistStore.h"
 
 #include <QCoreApplication>
 
@@ -37,6 +38,9 @@ bool TuvoShared::initialize(QFlags<TrackFlag> flags)
     }
     m_flags |= flags;
     m_initialized = true;
+    // Playlists are there before the first renderer is asked for one.
+    if (m_flags.testFlag(TrackPlaylists) && !m_playlistStore)
+        m_playlistStore = new TuvoPlaylistStore(this);
     Q_EMIT initialized(m_flags);
     return true;
 }

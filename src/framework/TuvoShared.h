@@ -6,6 +6,8 @@
 #include <QFlags>
 #include <QObject>
 
+class TuvoPlaylistStore;
+
 /*!
  * Services shared by the renderers of a process. The host initialises them once,
  * before the first renderer is published, with the kinds of renderer activity it
@@ -34,6 +36,11 @@ public:
     bool initialize(QFlags<TrackFlag> flags);
     bool isInitialized() const { return m_initialized; }
     TrackFlags trackFlags() const { return m_flags; }
+    /*!
+     * The store that feeds TuvoRegistry from the user's playlist files, started by
+     * TrackPlaylists; null before.
+     */
+    TuvoPlaylistStore *playlistStore() const { return m_playlistStore; }
 
 Q_SIGNALS:
     void initialized(TuvoShared::TrackFlags flags);
@@ -42,6 +49,7 @@ private:
     TuvoShared();
     bool m_initialized = false;
     TrackFlags m_flags;
+    TuvoPlaylistStore *m_playlistStore = nullptr;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TuvoShared::TrackFlags)

@@ -4,11 +4,12 @@
 #include <TuvoRenderer.h>
 #include <TuvoRendererAdaptor.h>
 #include <TuvoSource.h>
+#include <TuvoSourceAdaptor.h>
 
 void TuvoAdaptorFactory::attachSourceAdaptors(TuvoSource *source)
 {
     // Source interface first, then the extension interface.
-    Q_UNUSED(source);
+    new TuvoSourceAdaptor(source);
     new TuvoExtensionAdaptor(source);
 }
 

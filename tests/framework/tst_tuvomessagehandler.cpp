@@ -1,6 +1,7 @@
 #include <TuvoMessageHandler.h>
 
 #include <QBuffer>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QTest>
@@ -112,6 +113,29 @@ private Q_SLOTS:
         capture.text();
         QVERIFY(!logged.contains(QLatin1String("quiet")));
         QVERIFY(logged.contains(QLatin1String("loud")));
+    }
+
+    void defaultCategoryDebugFollowsTheStream_data()
+    {
+        QTest::addColumn<bool>("enableDebug");
+        QTest::addColumn<bool>("withStream");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("debug with stream") << true << true << true;
+        QTest::newRow("debug without stream") << true << false << false;
+        QTest::newRow("no debug with stream") << false << true << false;
+    }
+
+    void defaultCategoryDebugFollowsTheStream()
+    {
+        QFETCH(bool, enableDebug);
+        QFETCH(bool, withStream);
+        QFETCH(bool, expected);
+        QString logged;
+        QTextStream stream(&logged);
+        TuvoMessageHandler::initTuvoLogging(enableDebug, withStream ? &stream : nullptr);
+        QCOMPARE(QLoggingCategory::defaultCategory()->isDebugEnabled(), expected);
+        TuvoMessageHandler::resetTuvoLogging();
+        QVERIFY(QLoggingCategory::defaultCategory()->isDebugEnabled());
     }
 
     void eachLineReachesTheFileAtOnce()

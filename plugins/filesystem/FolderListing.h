@@ -1,0 +1,62 @@
+#ifndef FOLDERLISTING_H
+#define FOLDERLISTING_H
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <sys/stat.h>
+
+/*!
+ * The names in one folder, in browse order: folders first, then everything else,
+ * each group in natural name order (digit runs by value, ASCII letters without
+ * regard to case, ties broken by the raw bytes, so the order is total and stable).
+ * Hidden entries (".name") are left out.
+ *
+ * Only names are read: a listing of 100 000 entries costs a readdir and a sort, and
+ * its names sit in one buffer. Everything else about an entry is looked up when the
+ * entry is delivered (EntryReader). A listing is immutable once read, so it can be
+ * shared between threads and kept for the next browse of the same folder.
+ */
+class FolderListing
+{
+public:
+    /*!
+     * Reads the folder \a path. On failure returns null and sets \a error to the
+     * errno value (ENOENT, ENOTDIR, EACCES...).
+     */
+    static std::shared_ptr<const FolderListing> read(const QByteArray &path, int *error);
+
+    int size() const { return int(m_offsets.size()); }
+    /*! The raw name of entry \a i, zero-terminated. */
+    const char *name(int i) const { return m_names.constData() + m_offsets.at(i); }
+    QString displayName(int i) const { return QString::fromUtf8(name(i)); }
+    bool isContainer(int i) const { return i < m_containerCount; }
+    int containerCount() const { return m_containerCount; }
+
+    /*! True while \a st (a fresh stat of the folder) says the folder is unchanged. */
+    bool isCurrent(const struct stat &st) const;
+
+    /*! The positions of the entries whose names contain \a text, ignoring case. */
+    QVector<int> matching(const QString &text) const;
+
+    /*! The natural order of two names, as described above: <0, 0 or >0. */
+    static int naturalCompare(const char *a, const char *b);
+    static bool lessThan(const char *a, const char *b);
+    /*! Whether \a name is listed at all. */
+    static bool isListed(const char *name) { return name[0] != '.'; }
+
+private:
+    FolderListing() = default;
+
+    QByteArray m_names;
+    QVector<int> m_offsets;
+    int m_containerCount = 0;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    struct timespec m_modified = {0, 0};
+    struct timespec m_changed = {0, 0};
+};
+
+#endif

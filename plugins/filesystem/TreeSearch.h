@@ -1,0 +1,29 @@
+#ifndef TREESEARCH_H
+#define TREESEARCH_H
+
+#include <QPromise>
+#include <QString>
+#include <QStringList>
+
+class TagCache;
+
+/*!
+ * A query of the filesystem source: walks the tree below a root, depth first in
+ * browse order, and reports every item whose title, artist or album contains all
+ * words of the query (ignoring case) as a row (object id, title, uri, MIME type).
+ * The title is the tag title of audio files that have one, the file name otherwise.
+ * An empty query matches every item. Runs in a worker thread; stops soon after the
+ * promise is cancelled. Folders reached twice through links are walked once.
+ */
+class TreeSearch
+{
+public:
+    static void run(QPromise<QStringList> &promise, const QString &root, const QString &query,
+                    TagCache *tags);
+
+    static QStringList words(const QString &query);
+    static bool matches(const QStringList &words, const QString &title, const QString &artist,
+                        const QString &album);
+};
+
+#endif

@@ -1,0 +1,44 @@
+#ifndef TUVOBROWSERESULTDBUSSTRUCT_H
+#define TUVOBROWSERESULTDBUSSTRUCT_H
+
+#include <QByteArray>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+
+class QDBusArgument;
+
+/*!
+ * One browse result, or one browse error, as it travels in a "browse_result" call:
+ * D-Bus (iusaysus). The field order is the wire order; note that the signed remaining
+ * count comes before the unsigned index.
+ *
+ * A result record carries errorCode 0 and an empty errorMessage; an error record
+ * carries only errorCode and errorMessage. reserved is always empty.
+ */
+struct TuvoBrowseResultDBusStruct
+{
+    int remainingCount = 0;
+    uint index = 0;
+    QString objectId;
+    QByteArray metadata; //!< the metadata blob, see TuvoMetadataEncoder
+    QString reserved;
+    uint errorCode = 0;
+    QString errorMessage;
+
+    bool operator==(const TuvoBrowseResultDBusStruct &other) const;
+    bool operator!=(const TuvoBrowseResultDBusStruct &other) const { return !(*this == other); }
+
+    /*!
+     * Registers the record, then QList<TuvoBrowseResultDBusStruct>, with Qt D-Bus and
+     * returns the meta-type id of the list. Repeated calls return the same id.
+     */
+    static int registerDBusTypes();
+};
+
+Q_DECLARE_METATYPE(TuvoBrowseResultDBusStruct)
+
+QDBusArgument &operator<<(QDBusArgument &argument, const TuvoBrowseResultDBusStruct &record);
+const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoBrowseResultDBusStruct &record);
+
+#endif

@@ -1,0 +1,139 @@
+#include "TuvoSourceAdaptor.h"
+
+#include "TuvoBrowseResultDBusStruct.h"
+#include "TuvoMetadataEncoder.h"
+#include "TuvoSourceAdaptorBrowseTransaction.h"
+#include "TuvoSourceAdaptorQueryTransaction.h"
+#include "TuvoSourceLogging.h"
+
+#include <TuvoContent.h>
+#include <TuvoSource.h>
+
+#include <QDBusMetaType>
+#include <QDebug>
+
+namespace {
+// The transactions' slots as the source will call them. The query texts carry a blank
+// after each comma; normalisation makes that harmless.
+const char *const BrowseResultSlot = "1handleBrowseResult(uint,QString,QMap<QString,QVariant>,uint,int)";
+const char *const BrowseErrorSlot = "1handleBrowseError(uint,uint,QString)";
+const char *const QueryResultSlot = "1handleQueryResult(uint, QStringList, uint, int)";
+const char *const QueryErrorSlot = "1handleQueryError(uint, int, QString)";
+
+void registerStringListVector()
+{
+    // Part of the interface's type set although no message of ours carries it; Qt 6
+    // knows QVector<QStringList> as QList<QStringList>, so its old name is kept too.
+    static const bool registered = [] {
+        qDBusRegisterMetaType<QVector<QStringList>>();
+        qRegisterMetaType<QVector<QStringList>>("QVector<QStringList>");
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+QString quotedList(const QStringList &list)
+{
+    QString text;
+    QDebug debug(&text);
+    debug.nospace() << '(';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i)
+            debug << ", ";
+        debug << list.at(i);
+    }
+    debug << ')';
+    return text;
+}
+} // namespace
+
+TuvoSourceAdaptor::TuvoSourceAdaptor(TuvoSource *source)
+    : QDBusAbstractAdaptor(source)
+    , source(source)
+{
+    connect(source, &TuvoSource::containerChanged, this, &TuvoSourceAdaptor::containerChangedSlot);
+    connect(source, &TuvoSource::metadataChanged, this, &TuvoSourceAdaptor::metadataChangedSlot);
+    registerStringListVector();
+}
+
+TuvoSourceAdaptor::~TuvoSourceAdaptor() = default;
+
+QString TuvoSourceAdaptor::sourceUuid() const
+{
+    return source->uuid();
+}
+
+void TuvoSourceAdaptor::createBrowseResult(TuvoBrowseResultDBusStruct &record, uint index,
+                                           int remainingCount, const TuvoContent *content,
+                                           uint errorCode)
+{
+    record.remainingCount = remainingCount;
+    record.index = index;
+    if (content) {
+        record.objectId = content->uuid();
+        record.metadata = TuvoMetadataEncoder::encode(content->metaData());
+    } else {
+        record.objectId = QString();
+        record.metadata = QByteArray();
+    }
+    record.reserved = QString();
+    record.errorCode = errorCode;
+    record.errorMessage = QString();
+}
+
+uint TuvoSourceAdaptor::browse(const QString &objId, const QString &predicate,
+                               const QStringList &additionalPredicates, uint skipCount,
+                               uint itemCount, const QDBusMessage &message)
+{
+    qCDebug(tuvoDefaultLog) << "uint TuvoSourceAdaptor::browse(const QString&, const QString&, "
+                               "const QStringList&, uint, uint, const QDBusMessage&)"
+                            << objId << predicate << qUtf8Printable(quotedList(additionalPredicates))
+                            << skipCount << itemCount;
+    auto *transaction = new TuvoSourceAdaptorBrowseTransaction(this, message.service(), this);
+    const uint browseId = source->browse(objId, predicate, additionalPredicates, skipCount,
+                                         itemCount, transaction, BrowseResultSlot, BrowseErrorSlot);
+    if (browseId == 0)
+        delete transaction;
+    else
+        transaction->expectBrowseId(browseId);
+    return browseId;
+}
+
+void TuvoSourceAdaptor::cancel_browse(uint browseId)
+{
+    source->cancelBrowse(browseId);
+}
+
+uint TuvoSourceAdaptor::query(const QString &query, const QDBusMessage &message)
+{
+    qCDebug(tuvoDefaultLog) << "TuvoSourceAdaptor::query" << query;
+    auto *transaction = new TuvoSourceAdaptorQueryTransaction(this, message.service(), this);
+    const uint queryId = source->query(query, transaction, QueryResultSlot, QueryErrorSlot);
+    if (queryId == 0)
+        delete transaction;
+    else
+        transaction->expectQueryId(queryId);
+    return queryId;
+}
+
+void TuvoSourceAdaptor::cancel_query(uint queryId)
+{
+    source->cancelQuery(queryId);
+}
+
+void TuvoSourceAdaptor::set_metadata(const QDBusMessage &)
+{
+    qCDebug(tuvoDefaultLog) << "TuvoSourceAdaptor::set_metadata";
+}
+
+void TuvoSourceAdaptor::containerChangedSlot(const TuvoContent &object)
+{
+    qCDebug(tuvoDefaultLog) << "TuvoSourceAdaptor::containerChangedSlot";
+    Q_EMIT container_changed(object.uuid());
+}
+
+void TuvoSourceAdaptor::metadataChangedSlot(const TuvoContent &object)
+{
+    qCDebug(tuvoDefaultLog) << "TuvoSourceAdaptor::metadataChangedSlot";
+    Q_EMIT metadata_changed(object.uuid());
+}

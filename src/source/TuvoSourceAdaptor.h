@@ -1,0 +1,69 @@
+#ifndef TUVOSOURCEADAPTOR_H
+#define TUVOSOURCEADAPTOR_H
+
+#include "TuvoSendThrottle.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
+#include <QStringList>
+
+class TuvoContent;
+class TuvoSource;
+struct TuvoBrowseResultDBusStruct;
+
+/*!
+ * The interface "com.oxbel.tuvo.source" of one published source.
+ *
+ * browse and query start the operation at the source and return its id (0: refused).
+ * The results go back to the caller later, through a transaction per operation
+ * (TuvoSourceAdaptorBrowseTransaction, TuvoSourceAdaptorQueryTransaction) that sends
+ * them in batches to the caller's proxy-source object. The adaptor keeps no table of
+ * operations: each transaction is a Qt child of the adaptor and deletes itself when its
+ * operation has ended, so destroying the source ends every transaction silently.
+ */
+class TuvoSourceAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.source")
+public:
+    /*! Becomes a child of \a source, which therefore owns it. */
+    explicit TuvoSourceAdaptor(TuvoSource *source);
+    ~TuvoSourceAdaptor() override;
+
+    /*! The uuid of the source, the last element of the callers' proxy-source path. */
+    QString sourceUuid() const;
+    /*! Shared by the adaptor's transactions, which all send on the same connection. */
+    TuvoSendThrottle &sendThrottle() { return throttle; }
+
+    /*!
+     * Fills \a record from one browse result: the counts as the source reported them,
+     * the item's uuid and its metadata blob (TuvoMetadataEncoder), no error text. Without
+     * \a content the object id and the blob stay empty.
+     */
+    static void createBrowseResult(TuvoBrowseResultDBusStruct &record, uint index,
+                                   int remainingCount, const TuvoContent *content,
+                                   uint errorCode);
+
+Q_SIGNALS:
+    void container_changed(const QString &objectId);
+    void metadata_changed(const QString &objectId);
+
+public Q_SLOTS:
+    uint browse(const QString &objId, const QString &predicate,
+                const QStringList &additionalPredicates, uint skipCount, uint itemCount,
+                const QDBusMessage &message);
+    void cancel_browse(uint browseId);
+    uint query(const QString &query, const QDBusMessage &message);
+    void cancel_query(uint queryId);
+    void set_metadata(const QDBusMessage &message);
+
+private Q_SLOTS:
+    void containerChangedSlot(const TuvoContent &object);
+    void metadataChangedSlot(const TuvoContent &object);
+
+private:
+    TuvoSource *source;
+    TuvoSendThrottle throttle;
+};
+
+#endif

@@ -1,0 +1,3 @@
+#include "TuvoSourceLogging.h"
+
+Q_LOGGING_CATEGORY(lcTuvoSource, "tuvo.source", QtWarningMsg)

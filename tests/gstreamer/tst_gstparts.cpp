@@ -1,0 +1,144 @@
+// The pure parts of the GStreamer plugin: error mapping, tag mapping, configuration.
+#include "GstErrorMap.h"
+#include "GstRendererConfig.h"
+#include "GstTagMap.h"
+
+#include <TuvoError.h>
+
+#include <QtTest>
+
+#include <gst/gst.h>
+
+class TestGstParts : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void errorCodes_data();
+    void errorCodes();
+    void errorMessagesDiffer();
+    void tags();
+    void repeatedTagsMerge();
+    void config_data();
+    void config();
+};
+
+void TestGstParts::initTestCase()
+{
+    QVERIFY(gst_init_check(nullptr, nullptr, nullptr));
+}
+
+void TestGstParts::errorCodes_data()
+{
+    QTest::addColumn<quint32>("domain");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("isDirectory");
+    QTest::addColumn<int>("expected");
+    const quint32 resource = GST_RESOURCE_ERROR;
+    const quint32 stream = GST_STREAM_ERROR;
+    const quint32 core = GST_CORE_ERROR;
+    const quint32 library = GST_LIBRARY_ERROR;
+    QTest::newRow("resource not found") << resource << int(GST_RESOURCE_ERROR_NOT_FOUND) << false
+                                        << int(TuvoError::ErrorResourceNotFound);
+    QTest::newRow("is a directory") << resource << int(GST_RESOURCE_ERROR_OPEN_READ) << true
+                                    << int(TuvoError::ErrorResourceIsContainer);
+    QTest::newRow("cannot open") << resource << int(GST_RESOURCE_ERROR_OPEN_READ) << false
+                                 << int(TuvoError::ErrorResourceUnreadable);
+    QTest::newRow("not authorized") << resource << int(GST_RESOURCE_ERROR_NOT_AUTHORIZED) << false
+                                    << int(TuvoError::ErrorResourceUnreadable);
+    QTest::newRow("could not determine type") << stream << int(GST_STREAM_ERROR_TYPE_NOT_FOUND) << false
+                                              << int(TuvoError::ErrorUnsupportedMedia);
+    QTest::newRow("no decoder") << stream << int(GST_STREAM_ERROR_CODEC_NOT_FOUND) << false
+                                << int(TuvoError::ErrorUnsupportedMedia);
+    QTest::newRow("missing plugin") << core << int(GST_CORE_ERROR_MISSING_PLUGIN) << false
+                                    << int(TuvoError::ErrorUnsupportedMedia);
+    QTest::newRow("decoding failed") << stream << int(GST_STREAM_ERROR_DECODE) << false
+                                     << int(TuvoError::ErrorPlaybackFailed);
+    QTest::newRow("no device") << resource << int(GST_RESOURCE_ERROR_OPEN_WRITE) << false
+                               << int(TuvoError::ErrorPlaybackFailed);
+    QTest::newRow("library") << library << int(GST_LIBRARY_ERROR_INIT) << false
+                             << int(TuvoError::ErrorPlaybackFailed);
+}
+
+void TestGstParts::errorCodes()
+{
+    QFETCH(quint32, domain);
+    QFETCH(int, code);
+    QFETCH(bool, isDirectory);
+    QFETCH(int, expected);
+    QCOMPARE(GstErrorMap::code(GQuark(domain), code, isDirectory), expected);
+}
+
+void TestGstParts::errorMessagesDiffer()
+{
+    const QString uri = QStringLiteral("/music/a.wav");
+    const QString missing = GstErrorMap::message(TuvoError::ErrorResourceNotFound, uri, QString());
+    const QString folder = GstErrorMap::message(TuvoError::ErrorResourceIsContainer, uri, QString());
+    const QString notMedia = GstErrorMap::message(TuvoError::ErrorUnsupportedMedia, uri,
+                                                  QStringLiteral("Could not determine type of stream."));
+    QVERIFY(missing.startsWith(uri));
+    QVERIFY(missing != folder && folder != notMedia && missing != notMedia);
+    QVERIFY(notMedia.contains(QLatin1String("Could not determine type")));
+}
+
+void TestGstParts::tags()
+{
+    GstTagList *list = gst_tag_list_new(GST_TAG_TITLE, "Low Tide", GST_TAG_ARTIST, "The Tidewaters",
+                                        GST_TAG_TRACK_NUMBER, 3u, GST_TAG_BITRATE, 128000u,
+                                        GST_TAG_NOMINAL_BITRATE, 192000u, nullptr);
+    gst_tag_list_add(list, GST_TAG_MERGE_APPEND, GST_TAG_ARTIST, "Guest", nullptr);
+    GstDateTime *date = gst_date_time_new_y(2019);
+    gst_tag_list_add(list, GST_TAG_MERGE_APPEND, GST_TAG_DATE_TIME, date, nullptr);
+    gst_date_time_unref(date);
+
+    const TuvoMediaInfo::MetaData meta = GstTagMap::toMetaData(list);
+    gst_tag_list_unref(list);
+    QCOMPARE(meta.value(QStringLiteral("title")), QList<QVariant>{QStringLiteral("Low Tide")});
+    QCOMPARE(meta.value(QStringLiteral("artist")),
+             QList<QVariant>({QStringLiteral("The Tidewaters"), QStringLiteral("Guest")}));
+    QCOMPARE(meta.value(QStringLiteral("track_number")), QList<QVariant>{3u});
+    QCOMPARE(meta.value(QStringLiteral("year")), QList<QVariant>{2019});
+    QCOMPARE(meta.value(QStringLiteral("bitrate")), QList<QVariant>{192000u});
+    QCOMPARE(meta.size(), 5); // the running bitrate is left out
+}
+
+void TestGstParts::repeatedTagsMerge()
+{
+    GstTagList *merged = gst_tag_list_new_empty();
+    for (int i = 0; i < 12; ++i) {
+        GstTagList *repeat = gst_tag_list_new(GST_TAG_TITLE, "Low Tide", nullptr);
+        gst_tag_list_insert(merged, repeat, GST_TAG_MERGE_REPLACE);
+        gst_tag_list_unref(repeat);
+    }
+    const TuvoMediaInfo::MetaData meta = GstTagMap::toMetaData(merged);
+    gst_tag_list_unref(merged);
+    QCOMPARE(meta.value(QStringLiteral("title")), QList<QVariant>{QStringLiteral("Low Tide")});
+}
+
+void TestGstParts::config_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("audio");
+    QTest::addColumn<QString>("video");
+    QTest::addColumn<int>("warnings");
+    QTest::newRow("empty") << QByteArray() << QString() << QString() << 0;
+    QTest::newRow("both") << QByteArray("# sinks\naudio_sink = fakesink sync=false\nvideo_sink=fakesink\n")
+                          << QStringLiteral("fakesink sync=false") << QStringLiteral("fakesink") << 0;
+    QTest::newRow("unknown") << QByteArray("speed=fast\n") << QString() << QString() << 1;
+}
+
+void TestGstParts::config()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, audio);
+    QFETCH(QString, video);
+    QFETCH(int, warnings);
+    QStringList found;
+    const GstRendererConfig config = GstRendererConfig::parse(text, &found);
+    QCOMPARE(config.audioSink, audio);
+    QCOMPARE(config.videoSink, video);
+    QCOMPARE(found.size(), warnings);
+}
+
+QTEST_GUILESS_MAIN(TestGstParts)
+#include "tst_gstparts.moc"

@@ -1,0 +1,171 @@
+// The playlist store: M3U and extended M3U parsing, and a folder of playlist files
+// kept in step with TuvoRegistry.
+#include <TuvoPlaylist.h>
+#include <TuvoPlaylistStore.h>
+#include <TuvoRegistry.h>
+#include <TuvoShared.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+bool write(const QString &path, const QByteArray &text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+QStringList uris(const QList<TuvoContent> &entries)
+{
+    QStringList result;
+    for (const TuvoContent &entry : entries)
+        result.append(entry.uuid());
+    return result;
+}
+} // namespace
+
+class TestTuvoPlaylistStore : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void parse_data();
+    void parse();
+    void extendedInfo();
+    void latin1();
+    void loadsTheFolder();
+    void followsChanges();
+    void leavesOtherPlaylistsAlone();
+    void startedBySharedServices();
+};
+
+void TestTuvoPlaylistStore::parse_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("empty") << QByteArray() << QStringList();
+    QTest::newRow("relative paths") << QByteArray("a.wav\nsub/b c.wav\n../up.wav\n")
+                                    << QStringList({QStringLiteral("file:///base/list/a.wav"),
+                                                    QStringLiteral("file:///base/list/sub/b%20c.wav"),
+                                                    QStringLiteral("file:///base/up.wav")});
+    QTest::newRow("absolute path") << QByteArray("/music/x.mp3") << QStringList{QStringLiteral("file:///music/x.mp3")};
+    QTest::newRow("uris kept") << QByteArray("http://radio.example/stream\nfile:///m/a%20b.ogg\n")
+                               << QStringList({QStringLiteral("http://radio.example/stream"),
+                                               QStringLiteral("file:///m/a%20b.ogg")});
+    QTest::newRow("comments, blanks, CRLF, BOM")
+        << QByteArray("\xEF\xBB\xBF#EXTM3U\r\n\r\n# a comment\r\n  a.wav  \r\n")
+        << QStringList{QStringLiteral("file:///base/list/a.wav")};
+    QTest::newRow("utf-8 names") << QByteArray("Caf\xC3\xA9.wav")
+                                 << QStringList{QStringLiteral("file:///base/list/Caf%C3%A9.wav")};
+}
+
+void TestTuvoPlaylistStore::parse()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, expected);
+    QCOMPARE(uris(TuvoPlaylistStore::parseM3u(text, QStringLiteral("/base/list"))), expected);
+}
+
+void TestTuvoPlaylistStore::extendedInfo()
+{
+    QString name;
+    const QList<TuvoContent> entries = TuvoPlaylistStore::parseM3u(
+        "#EXTM3U\n#PLAYLIST:Road trip\n"
+        "#EXTINF:212,The Tidewaters - Low Tide\nlow.wav\n"
+        "#EXTINF:-1 tvg-name=\"a, b\",Live, with comma\nhttp://radio.example/live\n"
+        "plain.wav\n",
+        QStringLiteral("/m"), &name);
+    QCOMPARE(name, QStringLiteral("Road trip"));
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries.at(0).metaData(QStringLiteral("title")).toString(), QStringLiteral("The Tidewaters - Low Tide"));
+    QCOMPARE(entries.at(0).metaData(QStringLiteral("duration")), QVariant(212u));
+    QCOMPARE(entries.at(1).metaData(QStringLiteral("title")).toString(), QStringLiteral("Live, with comma"));
+    QVERIFY(!entries.at(1).metaData().contains(QStringLiteral("duration")));
+    // #EXTINF describes the next entry only.
+    QVERIFY(entries.at(2).metaData().isEmpty());
+}
+
+void TestTuvoPlaylistStore::latin1()
+{
+    const QList<TuvoContent> entries = TuvoPlaylistStore::parseM3u("#EXTINF:1,Caf\xE9\nCaf\xE9.wav\n", QStringLiteral("/m"));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().metaData(QStringLiteral("title")).toString(), QString::fromUtf8("Caf\xC3\xA9"));
+    QCOMPARE(entries.first().uuid(), QStringLiteral("file:///m/Caf%C3%A9.wav"));
+}
+
+void TestTuvoPlaylistStore::loadsTheFolder()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("playlists"));
+    QVERIFY(write(folder + QStringLiteral("/morning.m3u"), "a.wav\nb.wav\n"));
+    QVERIFY(write(folder + QStringLiteral("/evening.m3u8"), "#EXTM3U\n#PLAYLIST:Evening\nc.wav\n"));
+    QVERIFY(write(folder + QStringLiteral("/notes.txt"), "not a playlist\n"));
+    TuvoPlaylistStore store(folder);
+    QCOMPARE(store.playlistIds(), QStringList({QStringLiteral("evening"), QStringLiteral("morning")}));
+    TuvoPlaylist *morning = TuvoRegistry::instance()->findPlaylist(QStringLiteral("morning"));
+    QVERIFY(morning);
+    QCOMPARE(uris(morning->entries()),
+             QStringList({QUrl::fromLocalFile(folder + QStringLiteral("/a.wav")).toString(),
+                          QUrl::fromLocalFile(folder + QStringLiteral("/b.wav")).toString()}));
+    QCOMPARE(TuvoRegistry::instance()->findPlaylist(QStringLiteral("evening"))->name(), QStringLiteral("Evening"));
+    QVERIFY(!TuvoRegistry::instance()->findPlaylist(QStringLiteral("notes")));
+}
+
+void TestTuvoPlaylistStore::followsChanges()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("new/playlists"));
+    TuvoPlaylistStore store(folder);
+    QVERIFY(QFileInfo(folder).isDir()); // made, so that files dropped in are seen
+    QSignalSpy reloaded(&store, &TuvoPlaylistStore::reloaded);
+    TuvoRegistry *registry = TuvoRegistry::instance();
+
+    QVERIFY(write(folder + QStringLiteral("/walk.m3u"), "one.wav\n"));
+    QTRY_VERIFY(registry->findPlaylist(QStringLiteral("walk")));
+    TuvoPlaylist *walk = registry->findPlaylist(QStringLiteral("walk"));
+    QCOMPARE(walk->count(), 1);
+
+    // Rewritten in place: the same object, new entries.
+    QSignalSpy entriesChanged(walk, &TuvoPlaylist::entriesChanged);
+    QVERIFY(write(folder + QStringLiteral("/walk.m3u"), "one.wav\ntwo.wav\nthree.wav\n"));
+    QVERIFY(entriesChanged.wait());
+    QCOMPARE(registry->findPlaylist(QStringLiteral("walk")), walk);
+    QCOMPARE(walk->count(), 3);
+
+    QSignalSpy removed(registry, &TuvoRegistry::playlistRemoved);
+    QVERIFY(QFile::remove(folder + QStringLiteral("/walk.m3u")));
+    QVERIFY(removed.wait());
+    QCOMPARE(removed.first().first().toString(), QStringLiteral("walk"));
+    QVERIFY(!registry->findPlaylist(QStringLiteral("walk")));
+}
+
+void TestTuvoPlaylistStore::leavesOtherPlaylistsAlone()
+{
+    TuvoRegistry *registry = TuvoRegistry::instance();
+    registry->addPlaylist(new TuvoPlaylist(QStringLiteral("from_a_plugin"), {TuvoContent(QStringLiteral("x:///1"))}));
+    QTemporaryDir dir;
+    TuvoPlaylistStore store(dir.path());
+    store.reload();
+    QVERIFY(registry->findPlaylist(QStringLiteral("from_a_plugin")));
+    registry->removePlaylist(QStringLiteral("from_a_plugin"));
+}
+
+void TestTuvoPlaylistStore::startedBySharedServices()
+{
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+    QCOMPARE(TuvoPlaylistStore::defaultFolder(), dir.filePath(QStringLiteral("tuvo/playlists")));
+    QVERIFY(write(dir.filePath(QStringLiteral("tuvo/playlists/shared.m3u")), "s.wav\n"));
+    QVERIFY(!TuvoShared::instance()->playlistStore());
+    QVERIFY(TuvoShared::instance()->initialize(TuvoShared::TrackPlaybackState));
+    QVERIFY(!TuvoShared::instance()->playlistStore());
+    QVERIFY(TuvoShared::instance()->initialize(TuvoShared::TrackPlaylists));
+    QVERIFY(TuvoShared::instance()->playlistStore());
+    QVERIFY(TuvoRegistry::instance()->findPlaylist(QStringLiteral("shared")));
+}
+
+QTEST_GUILESS_MAIN(TestTuvoPlaylistStore)
+#include "tst_tuvoplayliststore.moc"
