@@ -402,7 +402,7 @@ private Q_SLOTS:
         browse.start(args);
         const uint id = waitForOperation(QStringLiteral("browses"));
         QVERIFY(id != 0);
-        QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_browse")).arguments().value(0).toList(),
+        QCOMPARE(TuvoClientValue::fromDBus(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_browse")).arguments().value(0)).toList(),
                  (QVariantList{QStringLiteral("albums"), QStringLiteral("low"), QStringList(), 3u, 25u}));
         for (int i = 0; i < 25; ++i) {
             QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_result"),
