@@ -25,7 +25,7 @@ watched() {
     return 1
 }
 cleanup() {
-    [[ -n ${WATCH_PID:-} ]] && kill "$WATCH_PID" 2>/dev/null || true
+    [[ -n ${watch_pid:-} ]] && kill "$watch_pid" 2>/dev/null || true
     kill "$wrapper" 2>/dev/null || true
 
 }
@@ -40,6 +40,7 @@ run list
 
 step "tuvo-client --plugin sample watch: keeps the plugin active and follows everything it does"
 coproc WATCH { exec "$client" --plugin sample watch 2>&1; }
+watch_pid=$WATCH_PID
 watched '(present|hello) +renderer sample_renderer'
 
 step "what is published now, with the names the other verbs take"
@@ -50,7 +51,7 @@ run browse sample_source
 run browse sample_source albums --json
 run browse sample_source album_3 --count 2
 run query sample_source night
-run browse sample_source no_such_album || true
+run browse sample_source no_such_album || echo "  exit status $?"
 
 step "playing on the sample renderer"
 run play sample_renderer sample:///track_1
@@ -75,9 +76,9 @@ run stop no_such_renderer || echo "  exit status $?"
 run get sample_ volume || echo "  exit status $?"
 
 step "SIGTERM ends watch, which lets the plugin go; then the wrapper"
-kill -TERM "$WATCH_PID"
-wait "$WATCH_PID" && echo "watch: exit status 0"
-WATCH_PID=
+kill -TERM "$watch_pid"
+wait "$watch_pid" && echo "watch: exit status 0"
+watch_pid=
 kill -TERM "$wrapper"
 wait "$wrapper" && echo "wrapper: exit status 0"
 trap - EXIT

@@ -50,6 +50,8 @@ void TuvoCliSession::activate(const QString &pluginName)
     m_plugin = match.object().name;
     m_activation = new TuvoClientPluginActivation(m_plugin, m_connection, this);
     m_activation->setTimeout(m_timeout);
+    // tuvo-client exits when the command ends; leaving the bus ends the activation.
+    m_activation->setEndWithConnection(true);
     connect(m_activation, &TuvoClientPluginActivation::activated, this, [this](const QString &owner) {
         m_scopeOwner = owner;
         if (!m_ready) {

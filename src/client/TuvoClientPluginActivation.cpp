@@ -22,7 +22,8 @@ TuvoClientPluginActivation::TuvoClientPluginActivation(const QString &plugin,
 
 TuvoClientPluginActivation::~TuvoClientPluginActivation()
 {
-    deactivate();
+    if (!m_endWithConnection)
+        deactivate();
 }
 
 QString TuvoClientPluginActivation::busName() const

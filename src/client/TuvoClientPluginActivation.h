@@ -36,6 +36,12 @@ public:
 
     void activate();
     void deactivate();
+    /*!
+     * With true, destroying this object does not tell the wrapper: the activation
+     * ends when this client's connection leaves the bus, which the wrapper hears of
+     * anyway. For a process about to exit, so the wrapper is told once, not twice.
+     */
+    void setEndWithConnection(bool endWithConnection) { m_endWithConnection = endWithConnection; }
     bool isActive() const { return m_active; }
     /*! The unique name of the process that holds the activation. */
     QString owner() const { return m_owner; }
@@ -59,6 +65,7 @@ private:
     int m_timeout = TuvoClientDefaults::CallTimeoutMs;
     bool m_wanted = false;
     bool m_active = false;
+    bool m_endWithConnection = false;
     QString m_owner;
     quint64 m_attempt = 0;
 };
