@@ -5,7 +5,9 @@
 //   list, status, and a browse of the sample source's 12 tracks;
 // - with the test plugin: one browse of many results streamed by the source as fast
 //   as it can, through the wrapper into tuvo-client --json, and tuvo-client's peak
-//   memory, which must not grow with the number of results.
+//   memory. tuvo-client keeps nothing per result; what grows with a source that
+//   outpaces it is the bus library's queue of messages not yet handled, since the
+//   results carry no flow control.
 #include <TuvoClientMetadataBlob.h>
 
 #include <QCoreApplication>
