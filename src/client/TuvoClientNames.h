@@ -54,7 +54,11 @@ public:
      * the object it names; an invalid info for any other name.
      */
     static TuvoClientObjectInfo parseServiceName(const QString &busName);
-    /*! Reads an object path of a source or renderer; an invalid info for other paths. */
+    /*!
+     * Reads the kind and uuid from the object path of a source or renderer; the name is
+     * empty for any other path. A path says nothing of the bus name, so the info is
+     * never valid().
+     */
     static TuvoClientObjectInfo parseObjectPath(const QString &path);
 };
 
