@@ -1,5 +1,5 @@
 #include "BusClient.h"
-#include "InterfaceMembers.h"
+#include "InterfaceContract.h"
 #include "ProxySourceRecorder.h"
 #include "TestBus.h"
 #include "TestPaths.h"
@@ -27,15 +27,6 @@ QString sourceService(const QString &uuid, const QString &pluginPart = QStringLi
 QString sourcePath(const QString &uuid)
 {
     return QStringLiteral("/com/oxbel/tuvo/source/") + uuid;
-}
-QString contractFile(const QString &interface)
-{
-    return TestPaths::sourceDir() + QStringLiteral("/dbus/") + interface + QStringLiteral(".xml");
-}
-QString readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 QList<int> batchSizes(const QList<ProxySourceRecorder::BrowseCall> &calls)
 {
@@ -133,28 +124,33 @@ private Q_SLOTS:
 
     void liveInterfaceMatchesTheContract()
     {
-        const QStringList contract = InterfaceMembers::fromFile(contractFile(SourceInterface), SourceInterface);
+        QStringList contract =
+            InterfaceContract::fromXml(InterfaceContract::contractXml(SourceInterface), SourceInterface);
         QCOMPARE(contract.size(), 7);
         const QString live = TestBus::introspect(sourceService(QStringLiteral("test_source")),
                                                  sourcePath(QStringLiteral("test_source")));
-        QCOMPARE(InterfaceMembers::fromXml(live, SourceInterface), contract);
+        QStringList members = InterfaceContract::fromXml(live, SourceInterface);
+        // Qt lists an adaptor's members in an order of its own.
+        contract.sort();
+        members.sort();
+        QCOMPARE(members, contract);
     }
 
     void resultCallsMatchTheProxyContract()
     {
-        const QString xml = readFile(contractFile(QStringLiteral("com.oxbel.tuvo.proxy_source")));
+        const QString xml = InterfaceContract::contractXml(QStringLiteral("com.oxbel.tuvo.proxy_source"));
         const uint browseId = browse();
         const uint queryId = query();
         control(QStringLiteral("deliver_results"), {browseId, 1, 0});
         control(QStringLiteral("deliver_rows"), {queryId, 1, 0});
         QVERIFY(proxy->waitForBrowseCalls(1));
         QVERIFY(proxy->waitForQueryCalls(1));
+        const QStringList proxyContract =
+            InterfaceContract::fromXml(xml, QStringLiteral("com.oxbel.tuvo.proxy_source"));
         QCOMPARE(proxy->browseCalls().first().signature,
-                 InterfaceMembers::inSignature(xml, QStringLiteral("com.oxbel.tuvo.proxy_source"),
-                                               QStringLiteral("browse_result")));
+                 InterfaceContract::inSignature(proxyContract, QStringLiteral("browse_result")));
         QCOMPARE(proxy->queryCalls().first().signature,
-                 InterfaceMembers::inSignature(xml, QStringLiteral("com.oxbel.tuvo.proxy_source"),
-                                               QStringLiteral("query_result")));
+                 InterfaceContract::inSignature(proxyContract, QStringLiteral("query_result")));
         QCOMPARE(proxy->browseCalls().first().sender, TestBus::owner(sourceService(QStringLiteral("test_source"))));
         // The wrapper awaits no reply, and says so on the message.
         QVERIFY(xml.count(QLatin1String("<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/>")) == 2);

@@ -117,20 +117,52 @@ QStringList withDelayedReplies(const QStringList &lines, const QSet<QString> &de
     return result;
 }
 
-QString outSignature(const QStringList &lines, const QString &member)
+namespace {
+// The concatenated types of the arguments in one part of a member's line.
+QString signatureOf(const QString &part)
+{
+    QString signature;
+    const QStringList arguments = part.split(QLatin1String(", "), Qt::SkipEmptyParts);
+    for (const QString &arg : arguments)
+        signature += arg.section(QLatin1Char(' '), 0, 0);
+    return signature;
+}
+
+const QString *findMember(const QStringList &lines, const QString &member)
 {
     for (const QString &entry : lines) {
-        if (memberName(entry) != member)
-            continue;
-        const int arrow = entry.lastIndexOf(QLatin1String(" -> ")) + 4;
-        const QStringList out = entry.mid(arrow, entry.size() - arrow - 1)
-                                    .split(QLatin1String(", "), Qt::SkipEmptyParts);
-        QString signature;
-        for (const QString &arg : out)
-            signature += arg.section(QLatin1Char(' '), 0, 0);
-        return signature;
+        if (memberName(entry) == member)
+            return &entry;
     }
-    return QString();
+    return nullptr;
+}
+} // namespace
+
+QString outSignature(const QStringList &lines, const QString &member)
+{
+    const QString *entry = findMember(lines, member);
+    if (!entry)
+        return QStringLiteral("<no such member>");
+    const int arrow = entry->lastIndexOf(QLatin1String(" -> ")) + 4;
+    return signatureOf(entry->mid(arrow, entry->size() - arrow - 1));
+}
+
+QString inSignature(const QStringList &lines, const QString &member)
+{
+    const QString *entry = findMember(lines, member);
+    if (!entry)
+        return QStringLiteral("<no such member>");
+    const int open = entry->indexOf(QLatin1Char('(')) + 1;
+    return signatureOf(entry->mid(open, entry->lastIndexOf(QLatin1String(" -> ")) - open));
+}
+
+QString embeddedIntrospection(const QMetaObject &meta)
+{
+    const int index = meta.indexOfClassInfo("D-Bus Introspection");
+    if (index < 0)
+        return QString();
+    return QStringLiteral("<node>") + QString::fromUtf8(meta.classInfo(index).value())
+           + QStringLiteral("</node>");
 }
 
 QString contractXml(const QString &interface)

@@ -25,8 +25,15 @@ QStringList fromXml(const QString &xml, const QString &interface);
 QStringList fromMetaObject(const QMetaObject &meta, QSet<QString> *delayed = nullptr);
 /*! \a lines with the out part of the members named in \a delayed replaced by "delayed". */
 QStringList withDelayedReplies(const QStringList &lines, const QSet<QString> &delayed);
-/*! The out-arguments' signatures of \a member in \a lines, concatenated ("sv"). */
+/*!
+ * The out-arguments' signatures of \a member in \a lines, concatenated ("sv"); for a
+ * signal, its arguments.
+ */
 QString outSignature(const QStringList &lines, const QString &member);
+/*! The in-arguments' signatures of \a member in \a lines, concatenated. */
+QString inSignature(const QStringList &lines, const QString &member);
+/*! The introspection an adaptor carries in its class information, as a <node>. */
+QString embeddedIntrospection(const QMetaObject &meta);
 /*! The contract file of \a interface in the source tree's dbus folder. */
 QString contractXml(const QString &interface);
 }
