@@ -3,6 +3,7 @@
 #include "TuvoClientBrowse.h"
 #include "TuvoClientLogging.h"
 #include "TuvoClientNames.h"
+#include "TuvoClientProxySourceIntrospection.h"
 #include "TuvoClientQuery.h"
 #include "TuvoClientSource.h"
 
@@ -18,20 +19,6 @@ QHash<QString, TuvoClientProxySourceObject *> &registry()
     return objects;
 }
 
-const char *const Introspection =
-    "  <interface name=\"com.oxbel.tuvo.proxy_source\">\n"
-    "    <method name=\"browse_result\">\n"
-    "      <arg name=\"browseId\" type=\"u\" direction=\"in\"/>\n"
-    "      <arg name=\"results\" type=\"a(iusaysus)\" direction=\"in\"/>\n"
-    "    </method>\n"
-    "    <method name=\"query_result\">\n"
-    "      <arg name=\"queryId\" type=\"u\" direction=\"in\"/>\n"
-    "      <arg name=\"remainingCount\" type=\"i\" direction=\"in\"/>\n"
-    "      <arg name=\"results\" type=\"a(uas)\" direction=\"in\"/>\n"
-    "      <arg name=\"errorCode\" type=\"i\" direction=\"in\"/>\n"
-    "      <arg name=\"errorMessage\" type=\"s\" direction=\"in\"/>\n"
-    "    </method>\n"
-    "  </interface>\n";
 } // namespace
 
 QString TuvoClientProxySourceObject::key(const QDBusConnection &connection, const QString &path)
@@ -82,7 +69,7 @@ void TuvoClientProxySourceObject::detach(TuvoClientSource *source)
 
 QString TuvoClientProxySourceObject::introspect(const QString &) const
 {
-    return QLatin1String(Introspection);
+    return QLatin1String(TUVO_CLIENT_PROXY_SOURCE_INTROSPECTION);
 }
 
 TuvoClientOperation *TuvoClientProxySourceObject::findOperation(const QString &sender, int kind,
