@@ -1,5 +1,7 @@
 #include "FilesystemConfig.h"
 
+#include <TuvoConfigFile.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -7,8 +9,7 @@
 
 QString FilesystemConfig::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/tuvo/filesystem-plugin.conf");
+    return TuvoConfigFile::userPath(QStringLiteral("filesystem-plugin.conf"));
 }
 
 QStringList FilesystemConfig::defaultRoots()
@@ -42,23 +43,19 @@ QString FilesystemConfig::normalizeRoot(const QString &root)
 QStringList FilesystemConfig::parse(const QByteArray &text, QStringList *warnings)
 {
     QStringList roots;
-    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString line = lines.at(i).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const int equals = int(line.indexOf(QLatin1Char('=')));
-        const QString key = equals < 0 ? line : line.left(equals).trimmed();
-        const QString value = equals < 0 ? QString() : line.mid(equals + 1).trimmed();
-        if (key != QLatin1String("root")) {
+    const QList<TuvoConfigFile::Setting> settings = TuvoConfigFile::parse(text);
+    for (const TuvoConfigFile::Setting &setting : settings) {
+        if (setting.key != QLatin1String("root")) {
             if (warnings)
-                warnings->append(QStringLiteral("line %1: unknown setting \"%2\"").arg(i + 1).arg(key));
+                warnings->append(TuvoConfigFile::lineMessage(
+                    setting, QStringLiteral("unknown setting \"%1\"").arg(setting.key)));
             continue;
         }
-        const QString root = normalizeRoot(value);
+        const QString root = normalizeRoot(setting.value);
         if (root.isEmpty()) {
             if (warnings)
-                warnings->append(QStringLiteral("line %1: not an absolute folder: \"%2\"").arg(i + 1).arg(value));
+                warnings->append(TuvoConfigFile::lineMessage(
+                    setting, QStringLiteral("not an absolute folder: \"%1\"").arg(setting.value)));
             continue;
         }
         if (!roots.contains(root))

@@ -1,31 +1,26 @@
 #include "GstRendererConfig.h"
 
+#include <TuvoConfigFile.h>
+
 #include <QFile>
-#include <QStandardPaths>
 
 QString GstRendererConfig::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/tuvo/gstreamer-plugin.conf");
+    return TuvoConfigFile::userPath(QStringLiteral("gstreamer-plugin.conf"));
 }
 
 GstRendererConfig GstRendererConfig::parse(const QByteArray &text, QStringList *warnings)
 {
     GstRendererConfig config;
-    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString line = lines.at(i).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const int equals = int(line.indexOf(QLatin1Char('=')));
-        const QString key = equals < 0 ? line : line.left(equals).trimmed();
-        const QString value = equals < 0 ? QString() : line.mid(equals + 1).trimmed();
-        if (key == QLatin1String("audio_sink"))
-            config.audioSink = value;
-        else if (key == QLatin1String("video_sink"))
-            config.videoSink = value;
+    const QList<TuvoConfigFile::Setting> settings = TuvoConfigFile::parse(text);
+    for (const TuvoConfigFile::Setting &setting : settings) {
+        if (setting.key == QLatin1String("audio_sink"))
+            config.audioSink = setting.value;
+        else if (setting.key == QLatin1String("video_sink"))
+            config.videoSink = setting.value;
         else if (warnings)
-            warnings->append(QStringLiteral("line %1: unknown setting \"%2\"").arg(i + 1).arg(key));
+            warnings->append(TuvoConfigFile::lineMessage(
+                setting, QStringLiteral("unknown setting \"%1\"").arg(setting.key)));
     }
     return config;
 }
