@@ -9,6 +9,8 @@
 #include <TuvoContent.h>
 #include <TuvoSource.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDebug>
 
@@ -58,9 +60,19 @@ TuvoSourceAdaptor::TuvoSourceAdaptor(TuvoSource *source)
 
 TuvoSourceAdaptor::~TuvoSourceAdaptor() = default;
 
-QString TuvoSourceAdaptor::sourceUuid() const
+bool TuvoSourceAdaptor::sendToProxySource(const QString &service, const QString &method,
+                                          const QVariantList &arguments)
 {
-    return source->uuid();
+    static const QString pathPrefix = QStringLiteral("/com/oxbel/tuvo/proxy_source/");
+    static const QString interface = QStringLiteral("com.oxbel.tuvo.proxy_source");
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(service, pathPrefix + source->uuid(), interface, method);
+    message.setArguments(arguments);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.send(message))
+        return false;
+    throttle.sent(bus);
+    return true;
 }
 
 void TuvoSourceAdaptor::createBrowseResult(TuvoBrowseResultDBusStruct &record, uint index,

@@ -30,10 +30,14 @@ public:
     explicit TuvoSourceAdaptor(TuvoSource *source);
     ~TuvoSourceAdaptor() override;
 
-    /*! The uuid of the source, the last element of the callers' proxy-source path. */
-    QString sourceUuid() const;
-    /*! Shared by the adaptor's transactions, which all send on the same connection. */
-    TuvoSendThrottle &sendThrottle() { return throttle; }
+    /*!
+     * Calls \a method with \a arguments on the proxy-source object of \a service (the
+     * caller's unique name), at "/com/oxbel/tuvo/proxy_source/" + the source's uuid,
+     * without awaiting a reply. Every transaction of the adaptor sends through here, so
+     * one throttle paces them all. False when the message could not be queued.
+     */
+    bool sendToProxySource(const QString &service, const QString &method,
+                           const QVariantList &arguments);
 
     /*!
      * Fills \a record from one browse result: the counts as the source reported them,

@@ -5,13 +5,9 @@
 
 #include <TuvoContent.h>
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDebug>
 
 namespace {
-const QString ProxyPathPrefix = QStringLiteral("/com/oxbel/tuvo/proxy_source/");
-const QString ProxyInterface = QStringLiteral("com.oxbel.tuvo.proxy_source");
 const QString BrowseResultMethod = QStringLiteral("browse_result");
 } // namespace
 
@@ -21,7 +17,6 @@ TuvoSourceAdaptorBrowseTransaction::TuvoSourceAdaptorBrowseTransaction(TuvoSourc
     : QObject(parent)
     , adaptor(adaptor)
     , service(service)
-    , proxyPath(ProxyPathPrefix + adaptor->sourceUuid())
     , listTypeId(TuvoBrowseResultDBusStruct::registerDBusTypes())
 {
     results.reserve(BATCH_SIZE);
@@ -116,12 +111,6 @@ void TuvoSourceAdaptorBrowseTransaction::flushBrowseResults()
 
 bool TuvoSourceAdaptorBrowseTransaction::send(const QList<TuvoBrowseResultDBusStruct> &batch) const
 {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(service, proxyPath, ProxyInterface, BrowseResultMethod);
-    message.setArguments({QVariant(browseId), QVariant(QMetaType(listTypeId), &batch)});
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.send(message))
-        return false;
-    adaptor->sendThrottle().sent(bus);
-    return true;
+    return adaptor->sendToProxySource(
+        service, BrowseResultMethod, {QVariant(browseId), QVariant(QMetaType(listTypeId), &batch)});
 }

@@ -57,7 +57,6 @@ private:
 
     TuvoSourceAdaptor *adaptor;
     QString service;
-    QString proxyPath;
     uint browseId = 0;
     bool ended = false;
     QList<TuvoBrowseResultDBusStruct> results;

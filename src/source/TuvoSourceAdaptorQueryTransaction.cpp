@@ -3,13 +3,9 @@
 #include "TuvoSourceAdaptor.h"
 #include "TuvoSourceLogging.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDebug>
 
 namespace {
-const QString ProxyPathPrefix = QStringLiteral("/com/oxbel/tuvo/proxy_source/");
-const QString ProxyInterface = QStringLiteral("com.oxbel.tuvo.proxy_source");
 const QString QueryResultMethod = QStringLiteral("query_result");
 } // namespace
 
@@ -19,7 +15,6 @@ TuvoSourceAdaptorQueryTransaction::TuvoSourceAdaptorQueryTransaction(TuvoSourceA
     : QObject(parent)
     , adaptor(adaptor)
     , service(service)
-    , proxyPath(ProxyPathPrefix + adaptor->sourceUuid())
     , listTypeId(TuvoQueryResultDBusStruct::registerDBusTypes())
 {
     flushTimer.setSingleShot(true);
@@ -105,13 +100,8 @@ bool TuvoSourceAdaptorQueryTransaction::send(uint id, int remaining,
                                              const QList<TuvoQueryResultDBusStruct> &batch,
                                              int errorCode, const QString &errorMessage) const
 {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(service, proxyPath, ProxyInterface, QueryResultMethod);
-    message.setArguments({QVariant(id), QVariant(remaining), QVariant(QMetaType(listTypeId), &batch),
-                          QVariant(errorCode), QVariant(errorMessage)});
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.send(message))
-        return false;
-    adaptor->sendThrottle().sent(bus);
-    return true;
+    return adaptor->sendToProxySource(service, QueryResultMethod,
+                                      {QVariant(id), QVariant(remaining),
+                                       QVariant(QMetaType(listTypeId), &batch),
+                                       QVariant(errorCode), QVariant(errorMessage)});
 }

@@ -47,7 +47,6 @@ private:
 
     TuvoSourceAdaptor *adaptor;
     QString service;
-    QString proxyPath;
     uint queryId = 0;
     bool ended = false;
     QList<TuvoQueryResultDBusStruct> results;
