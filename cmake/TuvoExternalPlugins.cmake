@@ -32,6 +32,13 @@ if(TUVO_SANITIZE)
     string(APPEND _tuvo_plugin_link_flags " -fsanitize=address,undefined")
 endif()
 
+set(_tuvo_plugin_config_args -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE})
+if(CMAKE_BUILD_TYPE)
+    string(TOUPPER "${CMAKE_BUILD_TYPE}" _tuvo_build_type)
+    list(APPEND _tuvo_plugin_config_args
+        "-DCMAKE_CXX_FLAGS_${_tuvo_build_type}=${CMAKE_CXX_FLAGS_${_tuvo_build_type}}")
+endif()
+
 # tuvo_add_external_plugin(<target> <source dir> <library name>)
 function(tuvo_add_external_plugin target source_dir library)
     set(binary_dir "${CMAKE_BINARY_DIR}/plugins-external/${target}")
@@ -40,7 +47,7 @@ function(tuvo_add_external_plugin target source_dir library)
         BINARY_DIR "${binary_dir}"
         CMAKE_GENERATOR "${CMAKE_GENERATOR}"
         CMAKE_ARGS
-            -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+            ${_tuvo_plugin_config_args}
             -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
             "-DCMAKE_CXX_FLAGS=${_tuvo_plugin_cxx_flags}"
             "-DCMAKE_MODULE_LINKER_FLAGS=${_tuvo_plugin_link_flags}"
