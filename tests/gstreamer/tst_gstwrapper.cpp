@@ -22,8 +22,10 @@ const QString Service = QStringLiteral("com.oxbel.tuvo.renderer.GStreamer.gstrea
 const QString Path = QStringLiteral("/com/oxbel/tuvo/renderer/gstreamer_renderer");
 const QString Interface = QStringLiteral("com.oxbel.tuvo.renderer");
 enum State { Stopped = 0, Playing = 1, Paused = 2 };
+} // namespace
 
-/*! One wrapper hosting the GStreamer plugin, with a home of its own. */
+/*! One wrapper hosting the GStreamer plugin, with a home of its own. (Held by the test
+ *  class, so not in an anonymous namespace.) */
 struct Host
 {
     QTemporaryDir home;
@@ -95,7 +97,6 @@ struct Host
         return info.metaData(QStringLiteral("position_ms")).value(0, -1).toLongLong();
     }
 };
-} // namespace
 
 class TestGstWrapper : public QObject
 {

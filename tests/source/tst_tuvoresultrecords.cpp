@@ -14,8 +14,10 @@
 
 namespace {
 const QString RecordsPath = QStringLiteral("/test/records");
+} // namespace
 
-// Keeps every call it receives, unread.
+// Keeps every call it receives, unread. (A member of the test class, so not in an
+// anonymous namespace.)
 class MessageSink : public QDBusVirtualObject
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ public:
     }
 };
 
+namespace {
 TuvoBrowseResultDBusStruct browseRecord(int remaining, uint index, const QString &objectId,
                                         const QByteArray &metadata, uint code = 0,
                                         const QString &message = QString())
