@@ -11,6 +11,9 @@
 #include <TuvoBrowseResultDBusStruct.h>
 #include <TuvoMetadataEncoder.h>
 
+#include "BenchProcessMemory.h"
+#include "BenchStatistics.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -152,25 +155,10 @@ struct Sample {
     qint64 records = 0;
     qint64 messages = 0;
     double cpuNsPerResult = 0;
-    long baseKiB = 0;
-    long peakKiB = 0;
-    long afterKiB = 0;
+    qint64 baseKiB = 0;
+    qint64 peakKiB = 0;
+    qint64 afterKiB = 0;
 };
-
-// kB of memory private to a process (clean and dirty pages that no other process maps).
-long privateKiB(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    long total = 0;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("Private_Clean:") || line.startsWith("Private_Dirty:"))
-            total += line.mid(14).trimmed().split(' ').first().toLong();
-    }
-    return total;
-}
 
 // CPU time of all threads of a process so far, in nanoseconds.
 qint64 cpuNs(qint64 pid)
@@ -216,11 +204,11 @@ bool runTransfer(ProxySource &proxy, qint64 pid, const std::function<bool()> &st
     proxy.reset();
     QEventLoop loop;
     proxy.loop = &loop;
-    sample.baseKiB = sample.peakKiB = pid ? privateKiB(pid) : 0;
+    sample.baseKiB = sample.peakKiB = pid ? BenchProcessMemory::privateKiB(pid) : 0;
     QTimer memory;
     if (pid) {
         QObject::connect(&memory, &QTimer::timeout, &memory,
-                         [&] { sample.peakKiB = std::max(sample.peakKiB, privateKiB(pid)); });
+                         [&] { sample.peakKiB = std::max(sample.peakKiB, BenchProcessMemory::privateKiB(pid)); });
         memory.start(10);
     }
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
@@ -236,7 +224,7 @@ bool runTransfer(ProxySource &proxy, qint64 pid, const std::function<bool()> &st
     memory.stop();
     if (pid) {
         sample.cpuNsPerResult = double(cpuNs(pid) - cpuBefore) / double(std::max<qint64>(1, proxy.records));
-        sample.afterKiB = privateKiB(pid);
+        sample.afterKiB = BenchProcessMemory::privateKiB(pid);
         sample.peakKiB = std::max(sample.peakKiB, sample.afterKiB);
     }
     sample.records = proxy.records;
@@ -244,11 +232,7 @@ bool runTransfer(ProxySource &proxy, qint64 pid, const std::function<bool()> &st
     return proxy.finished && proxy.error.isEmpty();
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
+const auto median = BenchStatistics::median;
 
 int runRawSender(QCoreApplication &app)
 {
@@ -337,7 +321,7 @@ int main(int argc, char *argv[])
     bool ok = true;
     for (int size : sizes) {
         QList<double> rawRates, wrapperRates, messageRates, ratios, cpu, rawCpu;
-        long base = 0, peak = 0, after = 0, rawGrowth = 0;
+        qint64 base = 0, peak = 0, after = 0, rawGrowth = 0;
         for (int round = 0; round < rounds && ok; ++round) {
             // Alternate which goes first, so that neither always meets a warmer bus.
             Sample raw;

@@ -10,6 +10,9 @@
 //   results carry no flow control.
 #include <TuvoClientMetadataBlob.h>
 
+#include "BenchStatistics.h"
+#include "BenchWrapper.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -25,18 +28,8 @@
 #include <sys/resource.h>
 
 namespace {
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
+const auto pause = BenchWrapper::settle;
+const auto median = BenchStatistics::median;
 
 long childrenPeakKiB()
 {

@@ -3,19 +3,19 @@
 // the round trip of get_extension_property and set_extension_property, the time from
 // a write to its property_changed signal, how fast a burst of overlapping reads is
 // answered, and the wrapper's anonymous memory before and after many reads.
+#include "BenchProcessMemory.h"
+#include "BenchSignalCounter.h"
+#include "BenchStatistics.h"
+#include "BenchWrapper.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QProcess>
-#include <QTimer>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -23,60 +23,7 @@ namespace {
 const QString Renderer = QStringLiteral("com.oxbel.tuvo.renderer.Sample-Plugin.sample_renderer");
 const QString RendererPath = QStringLiteral("/com/oxbel/tuvo/renderer/sample_renderer");
 const QString Interface = QStringLiteral("com.oxbel.tuvo.extension");
-
-class Waiter : public QObject
-{
-    Q_OBJECT
-public:
-    int count = 0;
-    QEventLoop *loop = nullptr;
-    int wanted = 1;
-public Q_SLOTS:
-    void handle(const QDBusMessage &)
-    {
-        if (++count >= wanted && loop)
-            loop->quit();
-    }
-};
-
-bool waitFor(Waiter &waiter, int wanted, int timeoutMs)
-{
-    QEventLoop loop;
-    waiter.wanted = wanted;
-    waiter.loop = &loop;
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (waiter.count < wanted)
-        loop.exec();
-    waiter.loop = nullptr;
-    return waiter.count >= wanted;
-}
-
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-long anonymousKiB(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("Anonymous:"))
-            return line.mid(10).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-double percentile(QList<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const int index = std::clamp(int(p * (values.size() - 1) + 0.5), 0, int(values.size()) - 1);
-    return values.at(index);
-}
+const auto percentile = BenchStatistics::percentile;
 
 QDBusMessage extensionCall(const QString &method, const QVariantList &arguments)
 {
@@ -122,32 +69,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no session bus\n");
         return 2;
     }
-    Waiter hellos;
-    bus.connect(QString(), QStringLiteral("/com/oxbel/tuvo/plugin"), QStringLiteral("com.oxbel.tuvo.plugin"),
-                QStringLiteral("new_plugin"), &hellos, SLOT(handle(QDBusMessage)));
-    Waiter renderers;
-    bus.connect(QString(), QStringLiteral("/com/oxbel/tuvo/registry"), QStringLiteral("com.oxbel.tuvo.registry"),
-                QStringLiteral("new_renderer"), &renderers, SLOT(handle(QDBusMessage)));
-    Waiter changes;
-    bus.connect(QString(), RendererPath, Interface, QStringLiteral("property_changed"), &changes,
-                SLOT(handle(QDBusMessage)));
-
-    QProcess wrapper;
-    wrapper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    wrapper.start(QStringLiteral(TUVO_WRAPPER_BINARY), {QStringLiteral(TUVO_SAMPLE_PLUGIN)});
-    if (!waitFor(hellos, 1, 10000)) {
+    BenchSignalCounter changes(bus, RendererPath, Interface, QStringLiteral("property_changed"));
+    BenchWrapper wrapper(bus, QStringLiteral(TUVO_WRAPPER_BINARY), QStringLiteral(TUVO_SAMPLE_PLUGIN));
+    if (!wrapper.start()) {
         std::fprintf(stderr, "no hello from the wrapper\n");
         return 1;
     }
-    bus.call(QDBusMessage::createMethodCall(QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin"),
-                                            QStringLiteral("/com/oxbel/tuvo/plugin/libtuvo_sample_plugin"),
-                                            QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("activate")));
-    if (!waitFor(renderers, 1, 10000)) {
+    if (!wrapper.activate(QStringLiteral("libtuvo_sample_plugin"), QStringLiteral("new_renderer"))) {
         std::fprintf(stderr, "the sample renderer did not appear\n");
         return 1;
     }
-    settle(300);
-    const long before = anonymousKiB(wrapper.processId());
+    BenchWrapper::settle(300);
+    const qint64 before = BenchProcessMemory::anonymousKiB(wrapper.processId());
 
     const QVariantList volume{QStringLiteral("volume")};
     report("get_extension_property round trip",
@@ -160,20 +93,20 @@ int main(int argc, char *argv[])
     // From sending a write to receiving its signal.
     QList<double> toSignal;
     for (int i = 0; i < runs / 4; ++i) {
-        const int seen = changes.count;
+        const int seen = changes.count();
         QElapsedTimer timer;
         timer.start();
         bus.asyncCall(extensionCall(QStringLiteral("set_extension_property"),
                                     {QStringLiteral("mute"), QVariant::fromValue(QDBusVariant(i % 2 == 0))}));
-        if (!waitFor(changes, seen + 1, 5000)) {
+        if (!changes.waitFor(seen + 1, 5000)) {
             std::fprintf(stderr, "no property_changed\n");
             break;
         }
         toSignal.append(double(timer.nsecsElapsed()) / 1e3);
     }
     report("write to property_changed", toSignal);
-    settle(300);
-    const long afterRoundTrips = anonymousKiB(wrapper.processId());
+    BenchWrapper::settle(300);
+    const qint64 afterRoundTrips = BenchProcessMemory::anonymousKiB(wrapper.processId());
 
     // A burst of reads sent at once, all waiting together.
     const int burst = std::min(runs, 1000);
@@ -188,17 +121,14 @@ int main(int argc, char *argv[])
     std::printf("%d reads sent at once: all answered after %.1f ms (%.0f reads/s)\n", burst, burstMs,
                 burst / (burstMs / 1000.0));
 
-    settle(300);
-    const long afterBurst = anonymousKiB(wrapper.processId());
+    BenchWrapper::settle(300);
+    const qint64 afterBurst = BenchProcessMemory::anonymousKiB(wrapper.processId());
     // Steady after the round trips means nothing is kept per call; the burst raises the
     // high-water mark of buffers that the allocator keeps.
     std::printf("wrapper anonymous memory: %.2f MiB before, %.2f MiB after %d round trips, "
                 "%.2f MiB after the burst\n",
                 before / 1024.0, afterRoundTrips / 1024.0, runs * 2 + runs / 4, afterBurst / 1024.0);
 
-    ::kill(pid_t(wrapper.processId()), SIGTERM);
-    wrapper.waitForFinished(5000);
+    wrapper.stop();
     return 0;
 }
-
-#include "tuvo-bench-extension.moc"

@@ -7,6 +7,8 @@
 //     that moves, for a local file.
 // Runs on a private session bus (run.sh); the folders are made by run.sh.
 //   tuvo-bench-filesystem <data folder>
+#include "BenchProcessMemory.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -50,18 +52,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     }
     return true;
-}
-
-qint64 memoryKb(qint64 pid, const char *field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
 }
 
 // The client's proxy source: counts records and notes when they arrived.
@@ -180,11 +170,11 @@ struct BrowseFigures
 BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &service, const QString &folder)
 {
     const QString uuid = service.mid(SourcePrefix.size());
-    const qint64 baseline = memoryKb(wrapper.process.processId(), "VmRSS:");
+    const qint64 baseline = BenchProcessMemory::residentKiB(wrapper.process.processId());
     qint64 peak = baseline;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        peak = qMax(peak, memoryKb(wrapper.process.processId(), "VmRSS:"));
+        peak = qMax(peak, BenchProcessMemory::residentKiB(wrapper.process.processId()));
     });
     sampler.start(20);
     QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/com/oxbel/tuvo/source/") + uuid,
@@ -198,7 +188,7 @@ BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &
     receiver.browseId = reply.arguments().value(0).toUInt();
     waitUntil([&] { return receiver.done; }, 600000);
     sampler.stop();
-    peak = qMax(peak, memoryKb(wrapper.process.processId(), "VmRSS:"));
+    peak = qMax(peak, BenchProcessMemory::residentKiB(wrapper.process.processId()));
     return {receiver.records, receiver.hundredthMs, receiver.lastMs, peak - baseline};
 }
 
@@ -278,7 +268,7 @@ void benchBrowse(const QString &data, const QString &scratch)
         return;
     }
     const qint64 pid = wrapper.process.processId();
-    print(QStringLiteral("wrapper at rest: %1 kB resident").arg(memoryKb(pid, "VmRSS:")));
+    print(QStringLiteral("wrapper at rest: %1 kB resident").arg(BenchProcessMemory::residentKiB(pid)));
 
     print(QStringLiteral("\n== plain files (names listed, each entry looked up as it is delivered)"));
     for (const char *folder : {"plain-10000", "plain-100000"}) {
@@ -299,7 +289,7 @@ void benchBrowse(const QString &data, const QString &scratch)
     const BrowseFigures again = browse(wrapper, receiver, service, QStringLiteral("plain-100000"));
     print(QStringLiteral("plain-100000 again (listing kept): first 100 after %1 ms; %2 results/s")
               .arg(again.hundredthMs).arg(rate(again.records, again.totalMs)));
-    print(QStringLiteral("wrapper high-water mark: %1 kB").arg(memoryKb(pid, "VmHWM:")));
+    print(QStringLiteral("wrapper high-water mark: %1 kB").arg(BenchProcessMemory::peakResidentKiB(pid)));
 
     print(QStringLiteral("\n== tagged audio files (MP3, FLAC, Ogg, WAV; files in the page cache)"));
     const BrowseFigures first = browse(wrapper, receiver, service, QStringLiteral("audio"));

@@ -4,68 +4,24 @@
 //   at a time (client -> wrapper -> renderer answer through the event loop -> reply);
 // - a burst of get_status calls sent at once, all waiting for one renderer answer;
 // - the wrapper's private anonymous memory before and after all of it.
+#include "BenchProcessMemory.h"
+#include "BenchStatistics.h"
+#include "BenchWrapper.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QProcess>
-#include <QTimer>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 
 namespace {
 const QString Service = QStringLiteral("com.oxbel.tuvo.renderer.Sample-Plugin.sample_renderer");
 const QString Path = QStringLiteral("/com/oxbel/tuvo/renderer/sample_renderer");
 const QString Interface = QStringLiteral("com.oxbel.tuvo.renderer");
-
-class Waiter : public QObject
-{
-    Q_OBJECT
-public:
-    int count = 0;
-    QEventLoop *loop = nullptr;
-public Q_SLOTS:
-    void handle(const QDBusMessage &)
-    {
-        ++count;
-        if (loop)
-            loop->quit();
-    }
-};
-
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-long anonymousKiB(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("Anonymous:"))
-            return line.mid(10).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-double percentile(QList<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const int index = std::clamp(int(p * (values.size() - 1) + 0.5), 0, int(values.size()) - 1);
-    return values.at(index);
-}
+const auto percentile = BenchStatistics::percentile;
 
 QDBusMessage rendererCall(const QString &method, const QVariantList &arguments = {})
 {
@@ -109,36 +65,16 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no session bus\n");
         return 2;
     }
-    Waiter renderers;
-    bus.connect(QString(), QStringLiteral("/com/oxbel/tuvo/registry"), QStringLiteral("com.oxbel.tuvo.registry"),
-                QStringLiteral("new_renderer"), &renderers, SLOT(handle(QDBusMessage)));
-
-    QProcess wrapper;
-    wrapper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    wrapper.start(QStringLiteral(TUVO_WRAPPER_BINARY), {QStringLiteral(TUVO_SAMPLE_PLUGIN)});
-    if (!wrapper.waitForStarted(10000))
+    BenchWrapper wrapper(bus, QStringLiteral(TUVO_WRAPPER_BINARY), QStringLiteral(TUVO_SAMPLE_PLUGIN));
+    if (!wrapper.start())
         return 1;
-    // Wait for the control name, then activate and wait for the renderer's hello.
-    for (int i = 0; i < 1000 && !bus.interface()->isServiceRegistered(
-                                    QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin")); ++i)
-        pause(5);
-    bus.call(QDBusMessage::createMethodCall(QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin"),
-                                            QStringLiteral("/com/oxbel/tuvo/plugin/libtuvo_sample_plugin"),
-                                            QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("activate")));
-    if (renderers.count == 0) {
-        QEventLoop loop;
-        renderers.loop = &loop;
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        loop.exec();
-        renderers.loop = nullptr;
-    }
-    if (renderers.count == 0) {
+    if (!wrapper.activate(QStringLiteral("libtuvo_sample_plugin"), QStringLiteral("new_renderer"))) {
         std::fprintf(stderr, "the sample renderer did not appear\n");
         return 1;
     }
     bus.call(rendererCall(QStringLiteral("play_uri"), {QStringLiteral("sample:///track_1")}));
-    pause(300);
-    const long beforeKiB = anonymousKiB(wrapper.processId());
+    BenchWrapper::settle(300);
+    const qint64 beforeKiB = BenchProcessMemory::anonymousKiB(wrapper.processId());
 
     bool ok = true;
     const QList<double> status = roundTrips(bus, rendererCall(QStringLiteral("get_status")), calls, &ok);
@@ -163,10 +99,9 @@ int main(int argc, char *argv[])
         }
         bursts.append(double(timer.nsecsElapsed()) / 1e6);
     }
-    pause(300);
-    const long afterKiB = anonymousKiB(wrapper.processId());
-    ::kill(pid_t(wrapper.processId()), SIGTERM);
-    wrapper.waitForFinished(5000);
+    BenchWrapper::settle(300);
+    const qint64 afterKiB = BenchProcessMemory::anonymousKiB(wrapper.processId());
+    wrapper.stop();
     if (!ok)
         return 1;
 
@@ -180,5 +115,3 @@ int main(int argc, char *argv[])
                 beforeKiB / 1024.0, afterKiB / 1024.0, 4 * calls + 5 * burst);
     return 0;
 }
-
-#include "tuvo-bench-renderer.moc"
