@@ -52,11 +52,7 @@ uint TestSource::browse(const QString &objectId, const QString &predicate,
     m_lastBrowse = {objectId, predicate, additionalPredicates, skipCount, itemCount};
     if (m_refuseBrowses)
         return 0;
-    Operation operation;
-    operation.id = nextOperationId();
-    operation.receiver = receiver;
-    operation.resultMember = resultMember;
-    operation.errorMember = errorMember;
+    const Operation operation{nextOperationId(), receiver, resultMember, errorMember};
     if (!TuvoBrowseReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
     m_browses.insert(operation.id, operation);
@@ -80,11 +76,7 @@ uint TestSource::query(const QString &text, QObject *receiver, const char *resul
     m_lastQuery = text;
     if (m_refuseQueries)
         return 0;
-    Operation operation;
-    operation.id = nextOperationId();
-    operation.receiver = receiver;
-    operation.resultMember = resultMember;
-    operation.errorMember = errorMember;
+    const Operation operation{nextOperationId(), receiver, resultMember, errorMember};
     if (!TuvoQueryReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
     m_queries.insert(operation.id, operation);
