@@ -9,6 +9,8 @@
 #include "TestMedia.h"
 #include "WrapperProcess.h"
 
+#include <TuvoClientMetadataBlob.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -49,10 +51,18 @@ private:
             .value(0)
             .toUInt();
     }
+    QVariantMap firstMetadata(uint browseId) const
+    {
+        QVariantMap metadata;
+        const QList<TuvoBrowseResultDBusStruct> records = m_proxy->browseRecords(browseId);
+        if (!records.isEmpty())
+            TuvoClientMetadataBlob::decode(records.first().metadata, &metadata);
+        return metadata;
+    }
     QStringList ids(uint browseId) const
     {
         QStringList result;
-        for (const auto &record : m_proxy->browse(browseId))
+        for (const auto &record : m_proxy->browseRecords(browseId))
             result.append(record.objectId);
         return result;
     }
@@ -106,12 +116,11 @@ void TestFsWrapper::initTestCase()
     const QString uuid = m_service.mid(ServicePrefix.size());
     QVERIFY(uuid.startsWith(QLatin1String("filesystem_media_")));
     m_path = QStringLiteral("/com/oxbel/tuvo/source/") + uuid;
-    if (!TestBus::introspect(m_service, m_path).contains(Interface))
-        QSKIP("the wrapper publishes no com.oxbel.tuvo.source interface yet (the source adaptor)");
+    QVERIFY(TestBus::introspect(m_service, m_path).contains(Interface));
 
     m_client.reset(new BusClient);
-    m_proxy.reset(new ProxySourceRecorder);
-    QVERIFY(m_proxy->attach(m_client->connection(), uuid));
+    m_proxy.reset(new ProxySourceRecorder(m_client->connection(), uuid));
+    QVERIFY(m_proxy->isRegistered());
     m_containers.reset(new BusSignalRecorder(m_service, m_path, Interface, QStringLiteral("container_changed"),
                                              m_client->connection()));
     m_items.reset(new BusSignalRecorder(m_service, m_path, Interface, QStringLiteral("metadata_changed"),
@@ -148,20 +157,20 @@ void TestFsWrapper::browseWithSkipAndCount()
     QFETCH(QStringList, expected);
     const uint id = browse(QString(), skip, count);
     QVERIFY(id != 0);
-    QVERIFY(m_proxy->waitForBrowse(id));
+    QVERIFY(m_proxy->waitForBrowseEnd(id));
     QCOMPARE(ids(id), expected);
-    const auto records = m_proxy->browse(id);
+    const auto records = m_proxy->browseRecords(id);
     QCOMPARE(records.first().index, skip);
-    QCOMPARE(records.last().remaining, 0);
-    QCOMPARE(records.first().remaining, int(expected.size()) - 1);
+    QCOMPARE(records.last().remainingCount, 0);
+    QCOMPARE(records.first().remainingCount, int(expected.size()) - 1);
 }
 
 void TestFsWrapper::idsAreStable()
 {
     const uint first = browse(QStringLiteral("album"));
     const uint second = browse(QStringLiteral("album"));
-    QVERIFY(m_proxy->waitForBrowse(first));
-    QVERIFY(m_proxy->waitForBrowse(second));
+    QVERIFY(m_proxy->waitForBrowseEnd(first));
+    QVERIFY(m_proxy->waitForBrowseEnd(second));
     QCOMPARE(ids(first), QStringList({QStringLiteral("album/1.wav"), QStringLiteral("album/2.wav")}));
     QCOMPARE(ids(second), ids(first));
 }
@@ -169,10 +178,9 @@ void TestFsWrapper::idsAreStable()
 void TestFsWrapper::tagsInTheBlob()
 {
     const uint id = browse(QStringLiteral("album"));
-    QVERIFY(m_proxy->waitForBrowse(id));
-    bool ok = false;
-    const QVariantMap meta = ProxySourceRecorder::decode(m_proxy->browse(id).first().metadata, &ok);
-    QVERIFY(ok);
+    QVERIFY(m_proxy->waitForBrowseEnd(id));
+    QVariantMap meta;
+    QVERIFY(TuvoClientMetadataBlob::decode(m_proxy->browseRecords(id).first().metadata, &meta));
     QCOMPARE(meta.value(QStringLiteral("title")).toString(), QStringLiteral("Low Tide"));
     QCOMPARE(meta.value(QStringLiteral("artist")).toString(), QStringLiteral("The Tidewaters"));
     QCOMPARE(meta.value(QStringLiteral("album")).toString(), QStringLiteral("Harbour Lights"));
@@ -194,39 +202,39 @@ void TestFsWrapper::queryRows()
                         .value(0)
                         .toUInt();
     QVERIFY(id != 0);
-    QVERIFY(m_proxy->waitForQuery(id));
-    const auto rows = m_proxy->query(id);
+    QVERIFY(m_proxy->waitForQueryEnd(id));
+    const auto rows = m_proxy->queryRows(id);
     QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows.first().values,
+    QCOMPARE(rows.first().resultRow,
              QStringList({QStringLiteral("album/2.wav"), QStringLiteral("Lantern Row"),
                           QUrl::fromLocalFile(media(QStringLiteral("album/2.wav"))).toString(),
-                          rows.first().values.value(3)}));
-    QVERIFY(rows.first().values.value(3).startsWith(QLatin1String("audio/")));
+                          rows.first().resultRow.value(3)}));
+    QVERIFY(rows.first().resultRow.value(3).startsWith(QLatin1String("audio/")));
 }
 
 void TestFsWrapper::cancelLargeBrowse()
 {
     const uint id = browse(QStringLiteral("many"));
-    QVERIFY(m_proxy->waitForRecords(id, 1));
+    QVERIFY(m_proxy->waitForBrowseRecords(id, 1));
     m_client->call(m_service, m_path, Interface, QStringLiteral("cancel_browse"), {id});
-    const int atCancel = int(m_proxy->browse(id).size());
+    const int atCancel = int(m_proxy->browseRecords(id).size());
     // Whatever was on its way arrives before the results of a browse started later.
     const uint later = browse(QStringLiteral("album"));
-    QVERIFY(m_proxy->waitForBrowse(later));
-    const int settled = int(m_proxy->browse(id).size());
+    QVERIFY(m_proxy->waitForBrowseEnd(later));
+    const int settled = int(m_proxy->browseRecords(id).size());
     QVERIFY2(settled < ManyFiles, qPrintable(QString::number(settled)));
     QVERIFY(!m_proxy->isBrowseDone(id));
     // And nothing after that.
     const uint again = browse(QStringLiteral("album"));
-    QVERIFY(m_proxy->waitForBrowse(again));
-    QCOMPARE(int(m_proxy->browse(id).size()), settled);
+    QVERIFY(m_proxy->waitForBrowseEnd(again));
+    QCOMPARE(int(m_proxy->browseRecords(id).size()), settled);
     QVERIFY(settled - atCancel <= 300); // at most the slices already under way
 }
 
 void TestFsWrapper::containerChanged()
 {
     const uint id = browse(QStringLiteral("empty"));
-    QVERIFY(m_proxy->waitForBrowse(id));
+    QVERIFY(m_proxy->waitForBrowseEnd(id));
     m_containers->clear();
     QVERIFY(TestMedia::writeFile(media(QStringLiteral("empty/new.txt")), "x"));
     QVERIFY(m_containers->waitForCount(1));
@@ -238,15 +246,12 @@ void TestFsWrapper::containerChanged()
 void TestFsWrapper::readingTagsIsNoChange()
 {
     const uint empty = browse(QStringLiteral("empty"));
-    QVERIFY(m_proxy->waitForBrowse(empty));
+    QVERIFY(m_proxy->waitForBrowseEnd(empty));
     m_containers->clear();
     m_items->clear();
     const uint fresh = browse(QStringLiteral("fresh")); // reads these tags for the first time
-    QVERIFY(m_proxy->waitForBrowse(fresh));
-    bool ok = false;
-    QCOMPARE(ProxySourceRecorder::decode(m_proxy->browse(fresh).first().metadata, &ok)
-                 .value(QStringLiteral("album")).toString(),
-             QStringLiteral("Fresh"));
+    QVERIFY(m_proxy->waitForBrowseEnd(fresh));
+    QCOMPARE(firstMetadata(fresh).value(QStringLiteral("album")).toString(), QStringLiteral("Fresh"));
     // Changes are reported in order: once this one is in, anything the tag reads
     // caused would be in too.
     QVERIFY(TestMedia::writeFile(media(QStringLiteral("empty/marker")), "x"));

@@ -49,6 +49,27 @@ QList<TuvoBrowseResultDBusStruct> ProxySourceRecorder::browseRecords(uint browse
     return records;
 }
 
+QList<TuvoQueryResultDBusStruct> ProxySourceRecorder::queryRows(uint queryId) const
+{
+    QList<TuvoQueryResultDBusStruct> rows;
+    for (const QueryCall &call : queryCalls(queryId))
+        rows += call.rows;
+    return rows;
+}
+
+bool ProxySourceRecorder::isBrowseDone(uint browseId) const
+{
+    const QList<TuvoBrowseResultDBusStruct> records = browseRecords(browseId);
+    return !records.isEmpty()
+        && (records.last().remainingCount == 0 || records.last().errorCode != 0);
+}
+
+bool ProxySourceRecorder::isQueryDone(uint queryId) const
+{
+    const QList<QueryCall> calls = queryCalls(queryId);
+    return !calls.isEmpty() && (calls.last().remainingCount == 0 || calls.last().errorCode != 0);
+}
+
 void ProxySourceRecorder::clear()
 {
     m_browseCalls.clear();
@@ -56,20 +77,38 @@ void ProxySourceRecorder::clear()
     m_stray = 0;
 }
 
-bool ProxySourceRecorder::waitForBrowseCalls(int n, int timeoutMs)
+bool ProxySourceRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (m_browseCalls.size() < n && !deadline.hasExpired())
+    while (!done() && !deadline.hasExpired())
         QTest::qWait(2);
-    return m_browseCalls.size() >= n;
+    return done();
+}
+
+bool ProxySourceRecorder::waitForBrowseCalls(int n, int timeoutMs)
+{
+    return waitUntil([this, n] { return m_browseCalls.size() >= n; }, timeoutMs);
 }
 
 bool ProxySourceRecorder::waitForQueryCalls(int n, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (m_queryCalls.size() < n && !deadline.hasExpired())
-        QTest::qWait(2);
-    return m_queryCalls.size() >= n;
+    return waitUntil([this, n] { return m_queryCalls.size() >= n; }, timeoutMs);
+}
+
+bool ProxySourceRecorder::waitForBrowseRecords(uint browseId, int count, int timeoutMs)
+{
+    return waitUntil([=] { return browseRecords(browseId).size() >= count || isBrowseDone(browseId); },
+                     timeoutMs);
+}
+
+bool ProxySourceRecorder::waitForBrowseEnd(uint browseId, int timeoutMs)
+{
+    return waitUntil([=] { return isBrowseDone(browseId); }, timeoutMs);
+}
+
+bool ProxySourceRecorder::waitForQueryEnd(uint queryId, int timeoutMs)
+{
+    return waitUntil([=] { return isQueryDone(queryId); }, timeoutMs);
 }
 
 QList<TuvoBrowseResultDBusStruct> ProxySourceRecorder::readBrowseRecords(const QDBusArgument &argument)

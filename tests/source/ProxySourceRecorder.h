@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QList>
 
+#include <functional>
+
 /*!
  * A client's proxy-source object, as a test sees it: registered at
  * "/com/oxbel/tuvo/proxy_source/<source uuid>" on a client connection, it records
@@ -53,12 +55,21 @@ public:
     QList<QueryCall> queryCalls(uint queryId) const;
     /*! Every browse record of \a browseId, in arrival order. */
     QList<TuvoBrowseResultDBusStruct> browseRecords(uint browseId) const;
+    /*! Every query row of \a queryId, in arrival order. */
+    QList<TuvoQueryResultDBusStruct> queryRows(uint queryId) const;
+    /*! Whether the last result (or an error) of a browse or query has arrived. */
+    bool isBrowseDone(uint browseId) const;
+    bool isQueryDone(uint queryId) const;
     /*! Calls to other members or with other signatures. */
     int strayCalls() const { return m_stray; }
     void clear();
 
     bool waitForBrowseCalls(int n, int timeoutMs = 10000);
     bool waitForQueryCalls(int n, int timeoutMs = 10000);
+    /*! Until \a browseId has at least \a count records, or has ended. */
+    bool waitForBrowseRecords(uint browseId, int count, int timeoutMs = 20000);
+    bool waitForBrowseEnd(uint browseId, int timeoutMs = 20000);
+    bool waitForQueryEnd(uint queryId, int timeoutMs = 20000);
 
     /*! Milliseconds on the recorder's clock, which arrival times use. */
     qint64 now() const { return m_clock.elapsed(); }
@@ -71,6 +82,7 @@ public:
 
 private:
     void record(const QDBusMessage &message, qint64 atMs);
+    static bool waitUntil(const std::function<bool()> &done, int timeoutMs);
 
     QDBusConnection m_connection;
     QString m_path;
