@@ -6,7 +6,7 @@
 //
 //   tuvo-bench-browse [--sizes 10000,100000] [--rounds 5] [--slice 100]
 //   tuvo-bench-browse --raw-sender        (the minimal sender; started by the benchmark)
-#include "BenchMetaData.h"
+#include "TestStreamItem.h"
 
 #include <TuvoBrowseResultDBusStruct.h>
 #include <TuvoMetadataEncoder.h>
@@ -58,8 +58,8 @@ public:
     {
         for (int i = 0; i < Items; ++i) {
             TuvoBrowseResultDBusStruct record;
-            record.objectId = benchObjectId(i);
-            record.metadata = TuvoMetadataEncoder::encode(benchMetaData(i));
+            record.objectId = TestStreamItem::objectId(i);
+            record.metadata = TuvoMetadataEncoder::encode(TestStreamItem::metaData(i));
             m_records.append(record);
         }
         m_listTypeId = TuvoBrowseResultDBusStruct::registerDBusTypes();

@@ -1,6 +1,6 @@
 // The cost of encoding the metadata blob of one browse record of eight keys, and of
 // building the whole record as the browse transaction does.
-#include "BenchMetaData.h"
+#include "TestStreamItem.h"
 
 #include <TuvoBrowseResultDBusStruct.h>
 #include <TuvoContent.h>
@@ -41,8 +41,8 @@ int main(int argc, char *argv[])
     QList<QVariantMap> maps;
     QList<QString> ids;
     for (int i = 0; i < Items; ++i) {
-        maps.append(benchMetaData(i));
-        ids.append(benchObjectId(i));
+        maps.append(TestStreamItem::metaData(i));
+        ids.append(TestStreamItem::objectId(i));
     }
 
     qsizetype bytes = 0;

@@ -1,6 +1,7 @@
 #include "TestSource.h"
 
 #include "TestSourceControl.h"
+#include "TestStreamItem.h"
 
 namespace {
 // How many distinct items a stream cycles through.
@@ -11,23 +12,12 @@ struct StreamItem {
     QVariantMap metaData;
 };
 
-// Eight keys of the usual kinds: four strings, two 32-bit and two 64-bit numbers.
 const QList<StreamItem> &streamItems()
 {
     static const QList<StreamItem> items = [] {
         QList<StreamItem> list;
-        for (int i = 0; i < StreamItems; ++i) {
-            QVariantMap meta;
-            meta.insert(QStringLiteral("album"), QStringLiteral("Album number %1").arg(i % 7));
-            meta.insert(QStringLiteral("artist"), QStringLiteral("Artist %1").arg(i % 5));
-            meta.insert(QStringLiteral("duration"), 180 + i);
-            meta.insert(QStringLiteral("genre"), QStringLiteral("Genre"));
-            meta.insert(QStringLiteral("rating"), 0.5 + i / 100.0);
-            meta.insert(QStringLiteral("size"), qlonglong(4000000) + i);
-            meta.insert(QStringLiteral("title"), QStringLiteral("A title of track %1").arg(i));
-            meta.insert(QStringLiteral("track"), uint(i % 12 + 1));
-            list.append({QStringLiteral("stream_item_%1").arg(i), meta});
-        }
+        for (int i = 0; i < StreamItems; ++i)
+            list.append({TestStreamItem::objectId(i), TestStreamItem::metaData(i)});
         return list;
     }();
     return items;
