@@ -1,9 +1,9 @@
 # tuvo_embed_introspection(<header> <xml file> <macro>)
 #
 # Writes <header>, which defines <macro> as the <interface> element of <xml file>, for
-# an adaptor's Q_CLASSINFO("D-Bus Introspection", <macro>). The checked-in contract is
-# then what the live object introspects as: Qt's own introspection of a delayed-reply
-# slot would show no out-arguments. Editing the XML re-runs CMake.
+# an adaptor's Q_CLASSINFO("D-Bus Introspection", <macro>). The live object then
+# introspects exactly as the interface file in dbus/ says: Qt's own introspection of a
+# delayed-reply slot would show no out-arguments. Editing the XML re-runs CMake.
 function(tuvo_embed_introspection header xml macro)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${xml})
     file(READ ${xml} content)
