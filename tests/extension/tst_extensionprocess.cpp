@@ -1,4 +1,5 @@
 #include "BusClient.h"
+#include "BusMonitor.h"
 #include "BusSignalRecorder.h"
 #include "InterfaceContract.h"
 #include "TestBus.h"
@@ -418,46 +419,29 @@ private Q_SLOTS:
         const QString wrapperName = TestBus::owner(t.service);
         QVERIFY(!wrapperName.isEmpty());
 
-        QProcess monitor;
-        monitor.start(QStringLiteral("dbus-monitor"), {QStringLiteral("--session")});
-        QVERIFY(monitor.waitForStarted());
-        QByteArray seen;
-        // The monitor is ready once it shows a signal sent after it started.
-        QDeadlineTimer ready(10000);
-        while (!seen.contains("member=monitor_ready") && !ready.hasExpired()) {
-            QDBusConnection::sessionBus().send(QDBusMessage::createSignal(
-                QStringLiteral("/com/oxbel/tuvo/test/marker"), QStringLiteral("com.oxbel.tuvo.test.Marker"),
-                QStringLiteral("monitor_ready")));
-            monitor.waitForReadyRead(100);
-            seen += monitor.readAllStandardOutput();
-        }
-        QVERIFY(seen.contains("member=monitor_ready"));
+        BusClient caller;
+        BusMonitor monitor;
+        QVERIFY(monitor.start({QStringLiteral("type='method_call',sender='%1'").arg(caller.uniqueName()),
+                               QStringLiteral("type='method_return',sender='%1'").arg(wrapperName),
+                               QStringLiteral("type='error',sender='%1'").arg(wrapperName)}));
 
         QVERIFY(host(t, QStringLiteral("set_read_mode"), {mode}).arguments().value(0).toBool());
         host(t, QStringLiteral("set_value"), {QStringLiteral("refused"), dbusVariant(false)});
-        BusClient caller;
         QCOMPARE(describe(call(caller, t, QStringLiteral("get_extension_property"), {QStringLiteral("refused")})),
                  answered ? successText(QStringLiteral("refused"), false)
                           : QStringLiteral("error %1: %2").arg(FailedError, FailedText));
         // A second reply would leave before the wrapper answers the next call.
         QVERIFY(flush(caller, t));
 
-        const QString route = QStringLiteral("sender=%1 -> destination=%2 ").arg(wrapperName, caller.uniqueName());
+        BusMonitor::Record flushed;
+        QVERIFY(monitor.waitFor([](const BusMonitor::Record &r) { return r.member == QLatin1String("get_name"); },
+                                &flushed));
+        QVERIFY(monitor.waitFor([&](const BusMonitor::Record &r) { return r.replySerial == flushed.serial; }));
         QStringList replies;
-        QDeadlineTimer deadline(10000);
-        while (replies.size() < 2 && !deadline.hasExpired()) {
-            monitor.waitForReadyRead(100);
-            seen += monitor.readAllStandardOutput();
-            replies.clear();
-            for (const QByteArray &line : seen.split('\n')) {
-                const QString text = QString::fromUtf8(line);
-                if ((text.startsWith(QLatin1String("method return ")) || text.startsWith(QLatin1String("error ")))
-                    && text.contains(route))
-                    replies.append(text.section(QLatin1Char(' '), 0, 0));
-            }
+        for (const BusMonitor::Record &r : monitor.records()) {
+            if (r.replySerial >= 0 && r.destination == caller.uniqueName())
+                replies.append(r.type.section(QLatin1Char(' '), 0, 0));
         }
-        monitor.kill();
-        monitor.waitForFinished();
         // The one reply to the read, then the reply to get_name; nothing between them.
         QCOMPARE(replies, (QStringList{answered ? QStringLiteral("method") : QStringLiteral("error"),
                                        QStringLiteral("method")}));
