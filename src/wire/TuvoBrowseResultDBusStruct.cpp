@@ -3,6 +3,9 @@
 #include <QDBusArgument>
 #include <QDBusMetaType>
 
+const char *const TuvoBrowseResultDBusStruct::Signature = "(iusaysus)";
+const char *const TuvoBrowseResultDBusStruct::CallSignature = "ua(iusaysus)";
+
 bool TuvoBrowseResultDBusStruct::operator==(const TuvoBrowseResultDBusStruct &other) const
 {
     return remainingCount == other.remainingCount && index == other.index

@@ -1,6 +1,8 @@
 #ifndef TUVOQUERYRESULTDBUSSTRUCT_H
 #define TUVOQUERYRESULTDBUSSTRUCT_H
 
+#include "TuvoWireGlobal.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QStringList>
@@ -11,8 +13,16 @@ class QDBusArgument;
  * One query result row as it travels in a "query_result" call: D-Bus (uas). Query
  * errors are not records; they travel as arguments of the call.
  */
-struct TuvoQueryResultDBusStruct
+struct TUVO_WIRE_EXPORT TuvoQueryResultDBusStruct
 {
+    /*! The D-Bus signature of one record. */
+    static const char *const Signature; // "(uas)"
+    /*!
+     * The signature of a "query_result" call: the query id, the remaining count, a batch of
+     * rows, the error code and the error message.
+     */
+    static const char *const CallSignature; // "uia(uas)is"
+
     uint index = 0;
     QStringList resultRow; //!< the row's values exactly as the source delivered them
 
@@ -31,7 +41,7 @@ struct TuvoQueryResultDBusStruct
 
 Q_DECLARE_METATYPE(TuvoQueryResultDBusStruct)
 
-QDBusArgument &operator<<(QDBusArgument &argument, const TuvoQueryResultDBusStruct &record);
-const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoQueryResultDBusStruct &record);
+TUVO_WIRE_EXPORT QDBusArgument &operator<<(QDBusArgument &argument, const TuvoQueryResultDBusStruct &record);
+TUVO_WIRE_EXPORT const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoQueryResultDBusStruct &record);
 
 #endif

@@ -1,6 +1,6 @@
 #include "TuvoMetadataEncoder.h"
 
-#include "TuvoSourceLogging.h"
+#include "TuvoWireLogging.h"
 
 #include <QDebug>
 #include <QtEndian>
@@ -105,7 +105,7 @@ bool putValue(char *&out, quint8 tag, const QVariant &value)
 void warnUnknownType(const QString &key, const QVariant &value)
 {
     qWarning() << "TuvoSourceAdaptor::createBrowseResult: Unknown metadata type";
-    qCDebug(lcTuvoSource) << "left out" << key << "of type" << value.metaType().name();
+    qCDebug(lcTuvoWire) << "left out" << key << "of type" << value.metaType().name();
 }
 } // namespace
 

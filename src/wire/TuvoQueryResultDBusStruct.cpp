@@ -3,6 +3,9 @@
 #include <QDBusArgument>
 #include <QDBusMetaType>
 
+const char *const TuvoQueryResultDBusStruct::Signature = "(uas)";
+const char *const TuvoQueryResultDBusStruct::CallSignature = "uia(uas)is";
+
 int TuvoQueryResultDBusStruct::registerDBusTypes()
 {
     static const int listTypeId = [] {

@@ -2,6 +2,8 @@
 #define TUVOBROWSERESULTDBUSSTRUCT_H
 
 #include <QByteArray>
+#include "TuvoWireGlobal.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -16,8 +18,13 @@ class QDBusArgument;
  * A result record carries errorCode 0 and an empty errorMessage; an error record
  * carries only errorCode and errorMessage. reserved is always empty.
  */
-struct TuvoBrowseResultDBusStruct
+struct TUVO_WIRE_EXPORT TuvoBrowseResultDBusStruct
 {
+    /*! The D-Bus signature of one record. */
+    static const char *const Signature; // "(iusaysus)"
+    /*! The signature of a "browse_result" call: the browse id and a batch of records. */
+    static const char *const CallSignature; // "ua(iusaysus)"
+
     int remainingCount = 0;
     uint index = 0;
     QString objectId;
@@ -38,7 +45,7 @@ struct TuvoBrowseResultDBusStruct
 
 Q_DECLARE_METATYPE(TuvoBrowseResultDBusStruct)
 
-QDBusArgument &operator<<(QDBusArgument &argument, const TuvoBrowseResultDBusStruct &record);
-const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoBrowseResultDBusStruct &record);
+TUVO_WIRE_EXPORT QDBusArgument &operator<<(QDBusArgument &argument, const TuvoBrowseResultDBusStruct &record);
+TUVO_WIRE_EXPORT const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoBrowseResultDBusStruct &record);
 
 #endif

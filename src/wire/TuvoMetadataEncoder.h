@@ -1,6 +1,8 @@
 #ifndef TUVOMETADATAENCODER_H
 #define TUVOMETADATAENCODER_H
 
+#include "TuvoWireGlobal.h"
+
 #include <QByteArray>
 #include <QVariantMap>
 
@@ -21,8 +23,10 @@
  * or string value contains a NUL character: the receiver finds the end of a key or a
  * string by its NUL, so such an entry would end early and every later entry of the
  * blob would be misread.
+ *
+ * TuvoMetadataDecoder reads the blob back.
  */
-class TuvoMetadataEncoder
+class TUVO_WIRE_EXPORT TuvoMetadataEncoder
 {
 public:
     /*! The tags, and what follows each of them. */

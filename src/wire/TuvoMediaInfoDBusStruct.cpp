@@ -1,15 +1,18 @@
-#include "TuvoClientMediaInfo.h"
+#include "TuvoMediaInfoDBusStruct.h"
 
-#include "TuvoClientValue.h"
+#include "TuvoDBusValue.h"
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusVariant>
 
-QDBusArgument &operator<<(QDBusArgument &argument, const TuvoClientMediaInfo &info)
+const char *const TuvoMediaInfoDBusStruct::Signature = "(sa{sav})";
+
+QDBusArgument &operator<<(QDBusArgument &argument, const TuvoMediaInfoDBusStruct &info)
 {
     argument.beginStructure();
     argument << info.uuid;
+    // Declared element types keep the signature a{sav} for an empty map as well.
     argument.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QVariantList>());
     for (auto it = info.metadata.constBegin(); it != info.metadata.constEnd(); ++it) {
         argument.beginMapEntry();
@@ -25,9 +28,9 @@ QDBusArgument &operator<<(QDBusArgument &argument, const TuvoClientMediaInfo &in
     return argument;
 }
 
-const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoClientMediaInfo &info)
+const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoMediaInfoDBusStruct &info)
 {
-    info = TuvoClientMediaInfo();
+    info = TuvoMediaInfoDBusStruct();
     argument.beginStructure();
     argument >> info.uuid;
     argument.beginMap();
@@ -35,15 +38,15 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoClientMediaIn
         argument.beginMapEntry();
         QString key;
         argument >> key;
-        QVariantList values;
+        // One list per key: a repeated key must not lose what came first.
+        QVariantList &values = info.metadata[key];
         argument.beginArray();
         while (!argument.atEnd()) {
             QDBusVariant value;
             argument >> value;
-            values.append(TuvoClientValue::fromDBus(value.variant()));
+            values.append(TuvoDBusValue::plain(value.variant()));
         }
         argument.endArray();
-        info.metadata.insert(key, values);
         argument.endMapEntry();
     }
     argument.endMap();
@@ -51,18 +54,18 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, TuvoClientMediaIn
     return argument;
 }
 
-void TuvoClientMediaInfo::registerMetaType()
+void TuvoMediaInfoDBusStruct::registerMetaType()
 {
-    qDBusRegisterMetaType<TuvoClientMediaInfo>();
+    qDBusRegisterMetaType<TuvoMediaInfoDBusStruct>();
 }
 
-bool TuvoClientMediaInfo::fromReplyArgument(const QVariant &argument, TuvoClientMediaInfo *info,
-                                            QString *error)
+bool TuvoMediaInfoDBusStruct::fromReplyArgument(const QVariant &argument, TuvoMediaInfoDBusStruct *info,
+                                                QString *error)
 {
     if (argument.metaType() != QMetaType::fromType<QDBusArgument>()
-        || argument.value<QDBusArgument>().currentSignature() != QLatin1String("(sa{sav})")) {
+        || argument.value<QDBusArgument>().currentSignature() != QLatin1String(Signature)) {
         if (error)
-            *error = QStringLiteral("the media info is not of type (sa{sav})");
+            *error = QStringLiteral("the media info is not of type %1").arg(QLatin1String(Signature));
         return false;
     }
     argument.value<QDBusArgument>() >> *info;

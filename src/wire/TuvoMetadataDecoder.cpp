@@ -1,24 +1,12 @@
-#include "TuvoClientMetadataBlob.h"
+#include "TuvoMetadataDecoder.h"
+
+#include "TuvoMetadataEncoder.h"
 
 #include <QtEndian>
 
 #include <cstring>
 
 namespace {
-void appendUInt32(QByteArray &out, quint32 value)
-{
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 4);
-}
-
-void appendUInt64(QByteArray &out, quint64 value)
-{
-    char bytes[8];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 8);
-}
-
 // Reads the blob front to back; every read checks what is left first.
 class Reader
 {
@@ -84,7 +72,7 @@ bool fail(QString *error, const QString &text)
 }
 } // namespace
 
-bool TuvoClientMetadataBlob::decode(const QByteArray &blob, QVariantMap *metadata, QString *error)
+bool TuvoMetadataDecoder::decode(const QByteArray &blob, QVariantMap *metadata, QString *error)
 {
     metadata->clear();
     QVariantMap decoded;
@@ -109,43 +97,43 @@ bool TuvoClientMetadataBlob::decode(const QByteArray &blob, QVariantMap *metadat
         QVariant value;
         bool complete = true;
         switch (tag) {
-        case CharTag: {
+        case TuvoMetadataEncoder::CharTag: {
             char c = 0;
             complete = reader.readBytes(&c, 1);
             value = QVariant::fromValue(QChar::fromLatin1(c));
             break;
         }
-        case BoolTag: {
+        case TuvoMetadataEncoder::BooleanTag: {
             quint32 v = 0;
             complete = reader.readUInt32(&v);
             value = QVariant(v != 0);
             break;
         }
-        case IntTag: {
+        case TuvoMetadataEncoder::IntTag: {
             quint32 v = 0;
             complete = reader.readUInt32(&v);
             value = QVariant(qint32(v));
             break;
         }
-        case UIntTag: {
+        case TuvoMetadataEncoder::UIntTag: {
             quint32 v = 0;
             complete = reader.readUInt32(&v);
             value = QVariant(uint(v));
             break;
         }
-        case Int64Tag: {
+        case TuvoMetadataEncoder::Int64Tag: {
             quint64 v = 0;
             complete = reader.readUInt64(&v);
             value = QVariant(qlonglong(v));
             break;
         }
-        case UInt64Tag: {
+        case TuvoMetadataEncoder::UInt64Tag: {
             quint64 v = 0;
             complete = reader.readUInt64(&v);
             value = QVariant(qulonglong(v));
             break;
         }
-        case DoubleTag: {
+        case TuvoMetadataEncoder::DoubleTag: {
             quint64 bits = 0;
             complete = reader.readUInt64(&bits);
             double d = 0;
@@ -153,7 +141,7 @@ bool TuvoClientMetadataBlob::decode(const QByteArray &blob, QVariantMap *metadat
             value = QVariant(d);
             break;
         }
-        case StringTag: {
+        case TuvoMetadataEncoder::StringTag: {
             QByteArray text;
             complete = reader.readCString(&text);
             value = QVariant(QString::fromLatin1(text));
@@ -170,63 +158,4 @@ bool TuvoClientMetadataBlob::decode(const QByteArray &blob, QVariantMap *metadat
     }
     *metadata = decoded;
     return true;
-}
-
-QByteArray TuvoClientMetadataBlob::encode(const QVariantMap &metadata, QStringList *skippedKeys)
-{
-    QByteArray out;
-    for (auto it = metadata.constBegin(); it != metadata.constEnd(); ++it) {
-        const QVariant &value = it.value();
-        QByteArray bytes;
-        quint32 tag = 0;
-        switch (value.metaType().id()) {
-        case QMetaType::QChar:
-            tag = CharTag;
-            bytes.append(QString(value.toChar()).toLatin1());
-            break;
-        case QMetaType::Bool:
-            tag = BoolTag;
-            appendUInt32(bytes, value.toBool() ? 1 : 0);
-            break;
-        case QMetaType::Int:
-            tag = IntTag;
-            appendUInt32(bytes, quint32(value.toInt()));
-            break;
-        case QMetaType::UInt:
-            tag = UIntTag;
-            appendUInt32(bytes, value.toUInt());
-            break;
-        case QMetaType::LongLong:
-            tag = Int64Tag;
-            appendUInt64(bytes, quint64(value.toLongLong()));
-            break;
-        case QMetaType::ULongLong:
-            tag = UInt64Tag;
-            appendUInt64(bytes, value.toULongLong());
-            break;
-        case QMetaType::Double: {
-            tag = DoubleTag;
-            const double d = value.toDouble();
-            quint64 bits = 0;
-            std::memcpy(&bits, &d, sizeof d);
-            appendUInt64(bytes, bits);
-            break;
-        }
-        case QMetaType::QString:
-            tag = StringTag;
-            bytes.append(value.toString().toLatin1());
-            bytes.append('\0');
-            break;
-        default:
-            if (skippedKeys)
-                skippedKeys->append(it.key());
-            continue;
-        }
-        out.append(it.key().toLatin1());
-        out.append('\0');
-        appendUInt32(out, 1);
-        appendUInt32(out, tag);
-        out.append(bytes);
-    }
-    return out;
 }

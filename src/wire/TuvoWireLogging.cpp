@@ -1,0 +1,3 @@
+#include "TuvoWireLogging.h"
+
+Q_LOGGING_CATEGORY(lcTuvoWire, "tuvo.wire", QtWarningMsg)
