@@ -97,22 +97,22 @@ void TuvoCliBrowseCommand::printResults(const QList<TuvoClientBrowseResult> &res
         showProgress(results.last().remainingCount);
 }
 
-void TuvoCliBrowseCommand::printRows(const QList<TuvoClientQueryRecord> &rows)
+void TuvoCliBrowseCommand::printRows(const QList<TuvoQueryResultDBusStruct> &rows)
 {
     if (m_output->isJson()) {
         QList<QJsonObject> lines;
-        for (const TuvoClientQueryRecord &row : rows)
+        for (const TuvoQueryResultDBusStruct &row : rows)
             lines.append({{QStringLiteral("index"), qint64(row.index)},
-                          {QStringLiteral("values"), QJsonArray::fromStringList(row.values)}});
+                          {QStringLiteral("values"), QJsonArray::fromStringList(row.resultRow)}});
         m_output->jsonLines(lines);
     } else {
         QString text;
         if (!m_headerPrinted)
             text += QStringLiteral("INDEX  VALUES\n");
         m_headerPrinted = true;
-        for (const TuvoClientQueryRecord &row : rows) {
+        for (const TuvoQueryResultDBusStruct &row : rows) {
             QStringList values;
-            for (const QString &value : row.values)
+            for (const QString &value : row.resultRow)
                 values.append(TuvoCliOutput::text(value, true));
             text += QString::number(row.index).leftJustified(5) + QStringLiteral("  ")
                     + values.join(QStringLiteral("  ")) + QLatin1Char('\n');

@@ -9,7 +9,7 @@
 class TuvoClientOperation;
 class TuvoClientSource;
 struct TuvoClientBrowseResult;
-struct TuvoClientQueryRecord;
+struct TuvoQueryResultDBusStruct;
 
 /*!
  * browse and query: results are printed batch by batch as they arrive. An interrupt
@@ -29,7 +29,7 @@ public:
 private:
     void run(const TuvoClientObjectInfo &source);
     void printResults(const QList<TuvoClientBrowseResult> &results);
-    void printRows(const QList<TuvoClientQueryRecord> &rows);
+    void printRows(const QList<TuvoQueryResultDBusStruct> &rows);
     void showProgress(qint32 remaining);
     void handleFinished(const TuvoClientError &error);
 

@@ -53,11 +53,11 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
     } else if (verb == QLatin1String("seek")) {
         // Checked by the parser: [+-]N or N[+-].
         QString position = argument;
-        TuvoClientRenderer::SeekMode mode = TuvoClientRenderer::SeekAbsolute;
+        TuvoRendererWire::SeekMode mode = TuvoRendererWire::SeekAbsolute;
         if (position.startsWith(QLatin1Char('+')) || position.endsWith(QLatin1Char('+')))
-            mode = TuvoClientRenderer::SeekForward;
+            mode = TuvoRendererWire::SeekForward;
         else if (position.startsWith(QLatin1Char('-')) || position.endsWith(QLatin1Char('-')))
-            mode = TuvoClientRenderer::SeekBackward;
+            mode = TuvoRendererWire::SeekBackward;
         position.remove(QLatin1Char('+')).remove(QLatin1Char('-'));
         m_renderer->setPosition(position.toInt(), mode, done);
     } else if (verb == QLatin1String("next")) {
@@ -91,7 +91,7 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
         });
     } else if (verb == QLatin1String("media-info")) {
         m_renderer->getCurrentMediaInfo(argument, [this](const TuvoClientError &error,
-                                                         const TuvoClientMediaInfo &info) {
+                                                         const TuvoMediaInfoDBusStruct &info) {
             if (error.isError()) {
                 fail(error);
                 return;
@@ -104,7 +104,7 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
 
 void TuvoCliRendererCommand::printStatus(const TuvoClientRendererStatus &status)
 {
-    const QString stateName = TuvoClientRenderer::stateName(status.state);
+    const QString stateName = TuvoRendererWire::stateName(status.state);
     if (m_output->isJson()) {
         m_output->json({{QStringLiteral("state"), status.state},
                         {QStringLiteral("state_name"), stateName},
@@ -119,7 +119,7 @@ void TuvoCliRendererCommand::printStatus(const TuvoClientRendererStatus &status)
                       TuvoCliOutput::cell(status.objectId)}});
 }
 
-void TuvoCliRendererCommand::printMediaInfo(const TuvoClientMediaInfo &info)
+void TuvoCliRendererCommand::printMediaInfo(const TuvoMediaInfoDBusStruct &info)
 {
     if (m_output->isJson()) {
         QJsonObject metadata;

@@ -4,7 +4,7 @@
 #include "TuvoCliCommand.h"
 
 class TuvoClientRenderer;
-struct TuvoClientMediaInfo;
+struct TuvoMediaInfoDBusStruct;
 struct TuvoClientRendererStatus;
 
 /*!
@@ -24,7 +24,7 @@ public:
 private:
     void run(const TuvoClientObjectInfo &renderer);
     void printStatus(const TuvoClientRendererStatus &status);
-    void printMediaInfo(const TuvoClientMediaInfo &info);
+    void printMediaInfo(const TuvoMediaInfoDBusStruct &info);
 
     TuvoClientRenderer *m_renderer = nullptr;
 };

@@ -4,38 +4,22 @@
 #include "TuvoCliPropertyCommand.h"
 #include "TuvoCliSession.h"
 
+#include <TuvoBusNames.h>
 #include <TuvoClientDiscovery.h>
-#include <TuvoClientNames.h>
 #include <TuvoClientObject.h>
 #include <TuvoClientPluginActivation.h>
 #include <TuvoClientRenderer.h>
 #include <TuvoClientValue.h>
+#include <TuvoDBusValue.h>
+#include <TuvoInterfaceFiles.h>
 
 #include <QDateTime>
 #include <QJsonArray>
 
 namespace {
-// Argument names of the signals, from the interface contracts.
-QStringList argumentNames(const QString &interface, const QString &member)
-{
-    static const QHash<QString, QStringList> names = {
-        {QStringLiteral("com.oxbel.tuvo.renderer.state_changed"), {QStringLiteral("state")}},
-        {QStringLiteral("com.oxbel.tuvo.renderer.media_changed"), {QStringLiteral("index"), QStringLiteral("objectId")}},
-        {QStringLiteral("com.oxbel.tuvo.renderer.playlist_changed"), {QStringLiteral("playlistId")}},
-        {QStringLiteral("com.oxbel.tuvo.renderer.metadata_changed"), {QStringLiteral("key"), QStringLiteral("values")}},
-        {QStringLiteral("com.oxbel.tuvo.renderer.buffering_info"), {QStringLiteral("status")}},
-        {QStringLiteral("com.oxbel.tuvo.renderer.scanning_info"), {QStringLiteral("status")}},
-        {QStringLiteral("com.oxbel.tuvo.renderer.error"), {QStringLiteral("code"), QStringLiteral("message")}},
-        {QStringLiteral("com.oxbel.tuvo.source.container_changed"), {QStringLiteral("objectId")}},
-        {QStringLiteral("com.oxbel.tuvo.source.metadata_changed"), {QStringLiteral("objectId")}},
-        {QStringLiteral("com.oxbel.tuvo.extension.property_changed"), {QStringLiteral("name"), QStringLiteral("value")}},
-    };
-    return names.value(interface + QLatin1Char('.') + member);
-}
-
-const QStringList FollowedInterfaces = {QLatin1String(TuvoClientNames::RendererInterface),
-                                        QLatin1String(TuvoClientNames::SourceInterface),
-                                        QLatin1String(TuvoClientNames::ExtensionInterface)};
+const QStringList FollowedInterfaces = {QLatin1String(TuvoBusNames::RendererInterface),
+                                        QLatin1String(TuvoBusNames::SourceInterface),
+                                        QLatin1String(TuvoBusNames::ExtensionInterface)};
 } // namespace
 
 TuvoCliWatchCommand::TuvoCliWatchCommand(const TuvoCliCommandLine &commandLine, TuvoCliSession *session,
@@ -138,7 +122,7 @@ void TuvoCliWatchCommand::printSignal(const QDBusMessage &message)
     TuvoClientObjectInfo object = m_session->discovery()->objectAt(message.service(), message.path());
     if (!object.isValid()) {
         // Not (or no longer) known by name: say what the path says.
-        object = TuvoClientNames::parseObjectPath(message.path());
+        object = TuvoClientObjectInfo::fromObjectPath(message.path());
         object.owner = message.service();
         if (object.name.isEmpty() || m_target.isValid() || !m_session->plugin().isEmpty())
             return;
@@ -148,8 +132,8 @@ void TuvoCliWatchCommand::printSignal(const QDBusMessage &message)
 
     QVariantList args = message.arguments();
     for (QVariant &arg : args)
-        arg = TuvoClientValue::fromDBus(arg);
-    const bool propertyChange = message.interface() == QLatin1String(TuvoClientNames::ExtensionInterface)
+        arg = TuvoDBusValue::plain(arg);
+    const bool propertyChange = message.interface() == QLatin1String(TuvoBusNames::ExtensionInterface)
                                 && message.member() == QLatin1String("property_changed")
                                 && message.signature() == QLatin1String("sv");
     if (!m_property.isEmpty()) {
@@ -162,7 +146,7 @@ void TuvoCliWatchCommand::printSignal(const QDBusMessage &message)
         return;
     }
 
-    const QStringList names = argumentNames(message.interface(), message.member());
+    const QStringList names = TuvoInterfaceFiles::signalArgumentNames(message.interface(), message.member());
     QStringList parts{message.member()};
     QJsonArray jsonArgs;
     QJsonArray types;
@@ -170,9 +154,9 @@ void TuvoCliWatchCommand::printSignal(const QDBusMessage &message)
         QString part = TuvoCliOutput::text(args.at(i), true);
         if (names.size() == args.size())
             part.prepend(names.at(i) + QLatin1Char('='));
-        if (message.interface() == QLatin1String(TuvoClientNames::RendererInterface)
+        if (message.interface() == QLatin1String(TuvoBusNames::RendererInterface)
             && message.member() == QLatin1String("state_changed"))
-            part += QStringLiteral(" (%1)").arg(TuvoClientRenderer::stateName(args.at(i).toInt()));
+            part += QStringLiteral(" (%1)").arg(TuvoRendererWire::stateName(args.at(i).toInt()));
         parts.append(part);
         jsonArgs.append(TuvoCliOutput::jsonValue(args.at(i)));
         types.append(TuvoClientValue::typeName(args.at(i)));
@@ -194,7 +178,7 @@ void TuvoCliWatchCommand::printValue(const QString &event, const TuvoClientObjec
                                                       TuvoClientValue::typeName(value));
     if (event == QLatin1String("signal")) {
         details.prepend(QStringLiteral("property_changed "));
-        json.insert(QStringLiteral("interface"), QLatin1String(TuvoClientNames::ExtensionInterface));
+        json.insert(QStringLiteral("interface"), QLatin1String(TuvoBusNames::ExtensionInterface));
         json.insert(QStringLiteral("signal"), QStringLiteral("property_changed"));
         json.insert(QStringLiteral("args"), QJsonArray{property, TuvoCliOutput::jsonValue(value)});
         json.insert(QStringLiteral("types"), QJsonArray{QStringLiteral("string"), TuvoClientValue::typeName(value)});

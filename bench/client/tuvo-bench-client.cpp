@@ -8,10 +8,11 @@
 //   memory. tuvo-client keeps nothing per result; what grows with a source that
 //   outpaces it is the bus library's queue of messages not yet handled, since the
 //   results carry no flow control.
-#include <TuvoClientMetadataBlob.h>
-
 #include "BenchStatistics.h"
 #include "BenchWrapper.h"
+
+#include <TuvoMetadataDecoder.h>
+#include <TuvoMetadataEncoder.h>
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -87,14 +88,14 @@ void benchDecoding()
                                {QStringLiteral("size"), qlonglong(4000000)},
                                {QStringLiteral("title"), QStringLiteral("Low Tide")},
                                {QStringLiteral("track_number"), 1}};
-    const QByteArray blob = TuvoClientMetadataBlob::encode(metadata);
+    const QByteArray blob = TuvoMetadataEncoder::encode(metadata);
     const int rounds = 200000;
     QElapsedTimer timer;
     timer.start();
     qsizetype keys = 0;
     for (int i = 0; i < rounds; ++i) {
         QVariantMap decoded;
-        TuvoClientMetadataBlob::decode(blob, &decoded);
+        TuvoMetadataDecoder::decode(blob, &decoded);
         keys += decoded.size();
     }
     const double ns = double(timer.nsecsElapsed()) / rounds;

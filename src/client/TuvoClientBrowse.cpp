@@ -5,22 +5,20 @@
 #include <QDBusArgument>
 #include <QPointer>
 
-const char *const TuvoClientBrowse::ResultSignature = "ua(iusaysus)";
-
 TuvoClientBrowse::TuvoClientBrowse(TuvoClientSource *source)
     : TuvoClientOperation(Browse, source)
 {
-    TuvoClientBrowseRecord::registerMetaTypes();
+    TuvoBrowseResultDBusStruct::registerDBusTypes();
 }
 
 void TuvoClientBrowse::deliver(const QDBusMessage &message)
 {
-    const QList<TuvoClientBrowseRecord> records =
-        qdbus_cast<QList<TuvoClientBrowseRecord>>(message.arguments().at(1));
+    const QList<TuvoBrowseResultDBusStruct> records =
+        qdbus_cast<QList<TuvoBrowseResultDBusStruct>>(message.arguments().at(1));
     QList<TuvoClientBrowseResult> results;
     TuvoClientError error;
     bool last = false;
-    for (const TuvoClientBrowseRecord &record : records) {
+    for (const TuvoBrowseResultDBusStruct &record : records) {
         if (last) {
             qCWarning(lcTuvoClient) << sourceName() << "sent records after the last one of browse" << id();
             break;

@@ -15,8 +15,6 @@
 class TUVO_CLIENT_EXPORT TuvoClientBrowse : public TuvoClientOperation
 {
     Q_OBJECT
-public:
-    static const char *const ResultSignature; // "ua(iusaysus)"
 
 Q_SIGNALS:
     void resultsReceived(const QList<TuvoClientBrowseResult> &results);

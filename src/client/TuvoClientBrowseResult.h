@@ -1,8 +1,9 @@
 #ifndef TUVOCLIENTBROWSERESULT_H
 #define TUVOCLIENTBROWSERESULT_H
 
-#include "TuvoClientBrowseRecord.h"
 #include "TuvoClientGlobal.h"
+
+#include <TuvoBrowseResultDBusStruct.h>
 
 #include <QMetaType>
 #include <QVariantMap>
@@ -22,7 +23,7 @@ struct TUVO_CLIENT_EXPORT TuvoClientBrowseResult
     QString metadataError;
 
     bool hasMetadataError() const { return !metadataError.isEmpty(); }
-    static TuvoClientBrowseResult fromRecord(const TuvoClientBrowseRecord &record);
+    static TuvoClientBrowseResult fromRecord(const TuvoBrowseResultDBusStruct &record);
 };
 
 Q_DECLARE_METATYPE(TuvoClientBrowseResult)

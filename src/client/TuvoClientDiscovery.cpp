@@ -1,7 +1,8 @@
 #include "TuvoClientDiscovery.h"
 
 #include "TuvoClientLogging.h"
-#include "TuvoClientNames.h"
+
+#include <TuvoBusNames.h>
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -38,12 +39,12 @@ void TuvoClientDiscovery::start()
     bool subscribed = m_connection.connect(DaemonService, DaemonPath, DaemonInterface,
                                            QStringLiteral("NameOwnerChanged"), this,
                                            SLOT(handleNameOwnerChanged(QString,QString,QString)));
-    subscribed = m_connection.connect(QString(), QLatin1String(TuvoClientNames::RegistryPath),
-                                      QLatin1String(TuvoClientNames::RegistryInterface), QString(),
+    subscribed = m_connection.connect(QString(), QLatin1String(TuvoBusNames::RegistryPath),
+                                      QLatin1String(TuvoBusNames::RegistryInterface), QString(),
                                       this, SLOT(handleHello(QDBusMessage)))
                  && subscribed;
-    subscribed = m_connection.connect(QString(), QLatin1String(TuvoClientNames::PluginPath),
-                                      QLatin1String(TuvoClientNames::PluginInterface),
+    subscribed = m_connection.connect(QString(), QLatin1String(TuvoBusNames::PluginPath),
+                                      QLatin1String(TuvoBusNames::PluginInterface),
                                       QStringLiteral("new_plugin"), this, SLOT(handleHello(QDBusMessage)))
                  && subscribed;
     if (!subscribed)
@@ -67,7 +68,7 @@ void TuvoClientDiscovery::handleNames(const QStringList &names)
 {
     ++m_outstanding;
     for (const QString &name : names) {
-        if (TuvoClientNames::parseServiceName(name).isValid() && !m_objects.contains(name))
+        if (TuvoClientObjectInfo::fromBusName(name).isValid() && !m_objects.contains(name))
             askOwner(name);
     }
     settle();
@@ -88,7 +89,7 @@ void TuvoClientDiscovery::askOwner(const QString &name)
                 // A name that changed owner meanwhile is already known from that change.
                 if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("s")
                     && m_nameEvents.value(name) == generation && !m_objects.contains(name)) {
-                    TuvoClientObjectInfo info = TuvoClientNames::parseServiceName(name);
+                    TuvoClientObjectInfo info = TuvoClientObjectInfo::fromBusName(name);
                     info.owner = reply.arguments().at(0).toString();
                     insert(info);
                 }
@@ -113,7 +114,7 @@ void TuvoClientDiscovery::fetchTitles(const TitlesHandler &handler)
         if (info.kind == TuvoClientObjectInfo::Plugin || !info.title.isEmpty())
             continue;
         QDBusMessage call = QDBusMessage::createMethodCall(info.owner, info.objectPath(),
-                                                           QLatin1String(TuvoClientNames::ExtensionInterface),
+                                                           QLatin1String(TuvoBusNames::ExtensionInterface),
                                                            QStringLiteral("get_name"));
         ++fetch->outstanding;
         auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
@@ -155,7 +156,7 @@ QList<TuvoClientObjectInfo> TuvoClientDiscovery::objects() const
 
 TuvoClientObjectInfo TuvoClientDiscovery::objectAt(const QString &owner, const QString &path) const
 {
-    const TuvoClientObjectInfo wanted = TuvoClientNames::parseObjectPath(path);
+    const TuvoClientObjectInfo wanted = TuvoClientObjectInfo::fromObjectPath(path);
     if (wanted.name.isEmpty())
         return TuvoClientObjectInfo();
     for (const TuvoClientObjectInfo &info : m_objects) {
@@ -174,13 +175,13 @@ TuvoClientTargetMatch TuvoClientDiscovery::find(const QList<TuvoClientObjectInfo
 void TuvoClientDiscovery::handleNameOwnerChanged(const QString &name, const QString &oldOwner,
                                                  const QString &newOwner)
 {
-    if (!TuvoClientNames::parseServiceName(name).isValid())
+    if (!TuvoClientObjectInfo::fromBusName(name).isValid())
         return;
     ++m_nameEvents[name];
     if (!oldOwner.isEmpty() || m_objects.contains(name))
         remove(name);
     if (!newOwner.isEmpty()) {
-        TuvoClientObjectInfo info = TuvoClientNames::parseServiceName(name);
+        TuvoClientObjectInfo info = TuvoClientObjectInfo::fromBusName(name);
         info.owner = newOwner;
         insert(info);
     }
@@ -241,14 +242,14 @@ void TuvoClientDiscovery::handleHello(const QDBusMessage &message)
     const QVariantList args = message.arguments();
     const QString member = message.member();
     if (member == QLatin1String("new_plugin") && message.signature() == QLatin1String("s")) {
-        hello = TuvoClientNames::parseServiceName(TuvoClientNames::pluginServiceName(args.at(0).toString()));
+        hello = TuvoClientObjectInfo::fromBusName(TuvoBusNames::pluginServiceName(args.at(0).toString()));
     } else if ((member == QLatin1String("new_source") || member == QLatin1String("new_renderer"))
                && message.signature() == QLatin1String("sss")) {
         const QString pluginName = args.at(0).toString();
         const QString uuid = args.at(1).toString();
-        hello = TuvoClientNames::parseServiceName(
-            member == QLatin1String("new_source") ? TuvoClientNames::sourceServiceName(pluginName, uuid)
-                                                  : TuvoClientNames::rendererServiceName(pluginName, uuid));
+        hello = TuvoClientObjectInfo::fromBusName(
+            member == QLatin1String("new_source") ? TuvoBusNames::sourceServiceName(pluginName, uuid)
+                                                  : TuvoBusNames::rendererServiceName(pluginName, uuid));
         hello.pluginName = pluginName;
         hello.title = args.at(2).toString();
     }

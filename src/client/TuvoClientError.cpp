@@ -1,8 +1,8 @@
 #include "TuvoClientError.h"
 
-#include <QDBusError>
+#include <TuvoRendererWire.h>
 
-const char *const TuvoClientError::RendererCancelledName = "com.oxbel.tuvo.renderer.cancelled";
+#include <QDBusError>
 
 TuvoClientError::TuvoClientError(Type type, const QString &message, const QString &service,
                                  int code, const QString &dbusName)
@@ -76,7 +76,7 @@ TuvoClientError TuvoClientError::fromDBus(const QDBusError &error, const QString
     if (name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
         return TuvoClientError(NotFound, service + QStringLiteral(" is not on the bus"), service, 0,
                                name);
-    if (name == QLatin1String(RendererCancelledName))
+    if (name == QLatin1String(TuvoRendererWire::CancelledErrorName))
         return TuvoClientError(Cancelled, service + QStringLiteral(": ") + error.message(), service,
                                0, name);
     return TuvoClientError(DBusFailure,

@@ -37,9 +37,6 @@ public:
     /*! Classifies a failed call to \a service made with a time-out of \a timeoutMs. */
     static TuvoClientError fromDBus(const QDBusError &error, const QString &service, int timeoutMs);
 
-    /*! The error name of pending renderer queries that navigation or an error ended. */
-    static const char *const RendererCancelledName; // "com.oxbel.tuvo.renderer.cancelled"
-
     bool isError() const { return m_type != NoError; }
     Type type() const { return m_type; }
     QString message() const { return m_message; }

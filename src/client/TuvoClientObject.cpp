@@ -1,8 +1,9 @@
 #include "TuvoClientObject.h"
 
 #include "TuvoClientLogging.h"
-#include "TuvoClientNames.h"
-#include "TuvoClientValue.h"
+
+#include <TuvoBusNames.h>
+#include <TuvoDBusValue.h>
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -18,7 +19,7 @@ TuvoClientObject::TuvoClientObject(const TuvoClientObjectInfo &info, const QDBus
     , m_ownInterface(ownInterface)
 {
     subscribe(ownInterface);
-    subscribe(QLatin1String(TuvoClientNames::ExtensionInterface));
+    subscribe(QLatin1String(TuvoBusNames::ExtensionInterface));
     if (!info.owner.isEmpty()) {
         m_ownerWatcher = new QDBusServiceWatcher(info.owner, m_connection,
                                                  QDBusServiceWatcher::WatchForUnregistration, this);
@@ -77,7 +78,7 @@ void TuvoClientObject::callMethod(const QString &interface, const QString &metho
 
 void TuvoClientObject::getProperty(const QString &name, const ValueHandler &handler)
 {
-    callMethod(QLatin1String(TuvoClientNames::ExtensionInterface), QStringLiteral("get_extension_property"),
+    callMethod(QLatin1String(TuvoBusNames::ExtensionInterface), QStringLiteral("get_extension_property"),
                {name}, QStringLiteral("sv"),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (!handler)
@@ -85,14 +86,14 @@ void TuvoClientObject::getProperty(const QString &name, const ValueHandler &hand
                    if (error.isError())
                        handler(error, QVariant());
                    else
-                       handler(error, TuvoClientValue::fromDBus(reply.arguments().value(1)));
+                       handler(error, TuvoDBusValue::plain(reply.arguments().value(1)));
                });
 }
 
 void TuvoClientObject::setProperty(const QString &name, const QVariant &value,
                                    const ErrorHandler &handler)
 {
-    callMethod(QLatin1String(TuvoClientNames::ExtensionInterface), QStringLiteral("set_extension_property"),
+    callMethod(QLatin1String(TuvoBusNames::ExtensionInterface), QStringLiteral("set_extension_property"),
                {name, QVariant::fromValue(QDBusVariant(value))}, QStringLiteral("b"),
                [this, handler, name, value](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (!handler)
@@ -110,7 +111,7 @@ void TuvoClientObject::setProperty(const QString &name, const QVariant &value,
 
 void TuvoClientObject::getName(const TextHandler &handler)
 {
-    callMethod(QLatin1String(TuvoClientNames::ExtensionInterface), QStringLiteral("get_name"), {},
+    callMethod(QLatin1String(TuvoBusNames::ExtensionInterface), QStringLiteral("get_name"), {},
                QStringLiteral("s"),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (handler)
@@ -122,12 +123,12 @@ void TuvoClientObject::handleBusSignal(const QDBusMessage &message)
 {
     QVariantList arguments = message.arguments();
     for (QVariant &argument : arguments)
-        argument = TuvoClientValue::fromDBus(argument);
+        argument = TuvoDBusValue::plain(argument);
     const QString interface = message.interface();
     const QString member = message.member();
     const QString signature = message.signature();
     Q_EMIT signalReceived(interface, member, arguments);
-    if (interface == QLatin1String(TuvoClientNames::ExtensionInterface)) {
+    if (interface == QLatin1String(TuvoBusNames::ExtensionInterface)) {
         if (member == QLatin1String("property_changed") && signature == QLatin1String("sv"))
             Q_EMIT propertyChanged(arguments.at(0).toString(), arguments.at(1));
         else

@@ -52,7 +52,7 @@ public:
 
 Q_SIGNALS:
     void propertyChanged(const QString &name, const QVariant &value);
-    /*! Every signal of the object, its arguments unwrapped (see TuvoClientValue::fromDBus). */
+    /*! Every signal of the object, its arguments unwrapped (see TuvoDBusValue::plain). */
     void signalReceived(const QString &interface, const QString &member, const QVariantList &arguments);
     /*! The process that published the object left the bus; further calls fail. */
     void vanished();

@@ -1,16 +1,50 @@
 #include "TuvoClientObjectInfo.h"
 
-#include "TuvoClientNames.h"
+#include <TuvoBusNames.h>
+
+namespace {
+TuvoClientObjectInfo fromWire(const TuvoBusObjectName &parsed)
+{
+    TuvoClientObjectInfo info;
+    switch (parsed.kind) {
+    case TuvoBusObjectName::None:
+        return info;
+    case TuvoBusObjectName::Plugin:
+        info.kind = TuvoClientObjectInfo::Plugin;
+        info.plugin = parsed.name;
+        break;
+    case TuvoBusObjectName::Source:
+        info.kind = TuvoClientObjectInfo::Source;
+        break;
+    case TuvoBusObjectName::Renderer:
+        info.kind = TuvoClientObjectInfo::Renderer;
+        break;
+    }
+    info.name = parsed.name;
+    info.busName = parsed.busName;
+    return info;
+}
+} // namespace
+
+TuvoClientObjectInfo TuvoClientObjectInfo::fromBusName(const QString &busName)
+{
+    return fromWire(TuvoBusNames::parseServiceName(busName));
+}
+
+TuvoClientObjectInfo TuvoClientObjectInfo::fromObjectPath(const QString &path)
+{
+    return fromWire(TuvoBusNames::parseObjectPath(path));
+}
 
 QString TuvoClientObjectInfo::objectPath() const
 {
     switch (kind) {
     case Plugin:
-        return TuvoClientNames::pluginObjectPath(name);
+        return TuvoBusNames::pluginObjectPath(name);
     case Source:
-        return TuvoClientNames::sourceObjectPath(name);
+        return TuvoBusNames::sourceObjectPath(name);
     case Renderer:
-        return TuvoClientNames::rendererObjectPath(name);
+        return TuvoBusNames::rendererObjectPath(name);
     }
     return QString();
 }

@@ -32,6 +32,15 @@ public:
     QString plugin;
 
     bool isValid() const { return !busName.isEmpty(); }
+
+    /*! What a bus name of the wrapper's scheme says; invalid for any other name. */
+    static TuvoClientObjectInfo fromBusName(const QString &busName);
+    /*!
+     * The kind and uuid of a source's or renderer's object path; a path says nothing of
+     * the bus name, so the info is never valid(), and its name is empty for any other path.
+     */
+    static TuvoClientObjectInfo fromObjectPath(const QString &path);
+
     /*! Where the object lives on its owner's connection. */
     QString objectPath() const;
     /*! "plugin", "source" or "renderer". */

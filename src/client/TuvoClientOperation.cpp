@@ -1,9 +1,10 @@
 #include "TuvoClientOperation.h"
 
 #include "TuvoClientLogging.h"
-#include "TuvoClientNames.h"
 #include "TuvoClientProxySourceObject.h"
 #include "TuvoClientSource.h"
+
+#include <TuvoBusNames.h>
 
 #include <QDBusConnection>
 #include <QDBusPendingCall>
@@ -25,7 +26,7 @@ TuvoClientOperation::~TuvoClientOperation()
     // Nobody waits for the results any more: tell the source, without waiting for it.
     if ((m_state == Running || m_state == Confirming) && m_id != 0) {
         QDBusMessage call = QDBusMessage::createMethodCall(
-            m_sender, m_source->info().objectPath(), QLatin1String(TuvoClientNames::SourceInterface),
+            m_sender, m_source->info().objectPath(), QLatin1String(TuvoBusNames::SourceInterface),
             cancelMethod());
         call << m_id;
         call.setAutoStartService(false);
@@ -61,7 +62,7 @@ void TuvoClientOperation::start(const QString &method, const QVariantList &argum
     }
     QDBusMessage call = QDBusMessage::createMethodCall(m_source->destination(),
                                                        m_source->info().objectPath(),
-                                                       QLatin1String(TuvoClientNames::SourceInterface),
+                                                       QLatin1String(TuvoBusNames::SourceInterface),
                                                        method);
     call.setArguments(arguments);
     const int timeout = m_source->timeout();
@@ -157,7 +158,7 @@ void TuvoClientOperation::sendCancel()
     m_state = Cancelling;
     m_inactivity.stop();
     QDBusMessage call = QDBusMessage::createMethodCall(
-        m_sender, m_source->info().objectPath(), QLatin1String(TuvoClientNames::SourceInterface),
+        m_sender, m_source->info().objectPath(), QLatin1String(TuvoBusNames::SourceInterface),
         cancelMethod());
     call << m_id;
     const int timeout = m_source->timeout();
@@ -184,7 +185,7 @@ void TuvoClientOperation::handleInactivity()
                              .arg(sourceName(), TuvoClientError::formatSeconds(m_inactivityTimeout));
     // The source may still be working on it: ask it to stop, without waiting.
     QDBusMessage call = QDBusMessage::createMethodCall(
-        m_sender, m_source->info().objectPath(), QLatin1String(TuvoClientNames::SourceInterface),
+        m_sender, m_source->info().objectPath(), QLatin1String(TuvoBusNames::SourceInterface),
         cancelMethod());
     call << m_id;
     m_source->connection().send(call);

@@ -1,6 +1,6 @@
 #include "TuvoClientPluginActivation.h"
 
-#include "TuvoClientNames.h"
+#include <TuvoBusNames.h>
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -13,7 +13,7 @@ TuvoClientPluginActivation::TuvoClientPluginActivation(const QString &plugin,
     : QObject(parent)
     , m_plugin(plugin)
     , m_connection(connection)
-    , m_watcher(new QDBusServiceWatcher(TuvoClientNames::pluginServiceName(plugin), connection,
+    , m_watcher(new QDBusServiceWatcher(TuvoBusNames::pluginServiceName(plugin), connection,
                                         QDBusServiceWatcher::WatchForOwnerChange, this))
 {
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
@@ -28,7 +28,7 @@ TuvoClientPluginActivation::~TuvoClientPluginActivation()
 
 QString TuvoClientPluginActivation::busName() const
 {
-    return TuvoClientNames::pluginServiceName(m_plugin);
+    return TuvoBusNames::pluginServiceName(m_plugin);
 }
 
 void TuvoClientPluginActivation::activate()
@@ -42,8 +42,8 @@ void TuvoClientPluginActivation::sendActivate()
 {
     const quint64 attempt = ++m_attempt;
     const QDBusMessage call = QDBusMessage::createMethodCall(
-        busName(), TuvoClientNames::pluginObjectPath(m_plugin),
-        QLatin1String(TuvoClientNames::PluginInterface), QStringLiteral("activate"));
+        busName(), TuvoBusNames::pluginObjectPath(m_plugin),
+        QLatin1String(TuvoBusNames::PluginInterface), QStringLiteral("activate"));
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, attempt](QDBusPendingCallWatcher *w) {
         w->deleteLater();
@@ -71,8 +71,8 @@ void TuvoClientPluginActivation::deactivate()
     // To the process that was activated, not to whoever owns the name now; the answer
     // does not matter, and the process also lets go when this client leaves the bus.
     QDBusMessage call = QDBusMessage::createMethodCall(
-        m_owner, TuvoClientNames::pluginObjectPath(m_plugin),
-        QLatin1String(TuvoClientNames::PluginInterface), QStringLiteral("deactivate"));
+        m_owner, TuvoBusNames::pluginObjectPath(m_plugin),
+        QLatin1String(TuvoBusNames::PluginInterface), QStringLiteral("deactivate"));
     call.setAutoStartService(false);
     m_connection.send(call);
 }

@@ -2,10 +2,13 @@
 
 #include "TuvoClientBrowse.h"
 #include "TuvoClientLogging.h"
-#include "TuvoClientNames.h"
 #include "TuvoClientProxySourceIntrospection.h"
 #include "TuvoClientQuery.h"
 #include "TuvoClientSource.h"
+
+#include <TuvoBrowseResultDBusStruct.h>
+#include <TuvoBusNames.h>
+#include <TuvoQueryResultDBusStruct.h>
 
 #include <QDBusError>
 #include <QHash>
@@ -39,7 +42,7 @@ TuvoClientProxySourceObject *TuvoClientProxySourceObject::attach(TuvoClientSourc
                                                                  TuvoClientError *error)
 {
     QDBusConnection connection = source->connection();
-    const QString path = TuvoClientNames::proxySourceObjectPath(source->info().name);
+    const QString path = TuvoBusNames::proxySourceObjectPath(source->info().name);
     TuvoClientProxySourceObject *object = registry().value(key(connection, path));
     if (!object) {
         object = new TuvoClientProxySourceObject(connection, path);
@@ -102,17 +105,17 @@ bool TuvoClientProxySourceObject::handleMessage(const QDBusMessage &message,
 {
     if (message.type() != QDBusMessage::MethodCallMessage
         || (!message.interface().isEmpty()
-            && message.interface() != QLatin1String(TuvoClientNames::ProxySourceInterface)))
+            && message.interface() != QLatin1String(TuvoBusNames::ProxySourceInterface)))
         return false;
 
     int kind = -1;
     QString expected;
     if (message.member() == QLatin1String("browse_result")) {
         kind = TuvoClientOperation::Browse;
-        expected = QLatin1String(TuvoClientBrowse::ResultSignature);
+        expected = QLatin1String(TuvoBrowseResultDBusStruct::CallSignature);
     } else if (message.member() == QLatin1String("query_result")) {
         kind = TuvoClientOperation::Query;
-        expected = QLatin1String(TuvoClientQuery::ResultSignature);
+        expected = QLatin1String(TuvoQueryResultDBusStruct::CallSignature);
     } else {
         return false;
     }

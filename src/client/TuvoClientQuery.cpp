@@ -3,23 +3,21 @@
 #include <QDBusArgument>
 #include <QPointer>
 
-const char *const TuvoClientQuery::ResultSignature = "uia(uas)is";
-
 TuvoClientQuery::TuvoClientQuery(TuvoClientSource *source)
     : TuvoClientOperation(Query, source)
 {
-    TuvoClientQueryRecord::registerMetaTypes();
+    TuvoQueryResultDBusStruct::registerDBusTypes();
 }
 
 void TuvoClientQuery::deliver(const QDBusMessage &message)
 {
     const QVariantList args = message.arguments();
     const qint32 remaining = args.at(1).toInt();
-    QList<TuvoClientQueryRecord> rows = qdbus_cast<QList<TuvoClientQueryRecord>>(args.at(2));
+    QList<TuvoQueryResultDBusStruct> rows = qdbus_cast<QList<TuvoQueryResultDBusStruct>>(args.at(2));
     const qint32 errorCode = args.at(3).toInt();
     const QString errorMessage = args.at(4).toString();
 
-    if (remaining == 0 && !rows.isEmpty() && rows.last().values.isEmpty())
+    if (remaining == 0 && !rows.isEmpty() && rows.last().resultRow.isEmpty())
         rows.removeLast();
     if (!rows.isEmpty()) {
         addResults(int(rows.size()));

@@ -2,7 +2,8 @@
 #define TUVOCLIENTQUERY_H
 
 #include "TuvoClientOperation.h"
-#include "TuvoClientQueryRecord.h"
+
+#include <TuvoQueryResultDBusStruct.h>
 
 /*!
  * One query: rows arrive batch by batch as rowsReceived(); the query ends with
@@ -15,11 +16,9 @@
 class TUVO_CLIENT_EXPORT TuvoClientQuery : public TuvoClientOperation
 {
     Q_OBJECT
-public:
-    static const char *const ResultSignature; // "uia(uas)is"
 
 Q_SIGNALS:
-    void rowsReceived(const QList<TuvoClientQueryRecord> &rows);
+    void rowsReceived(const QList<TuvoQueryResultDBusStruct> &rows);
 
 protected:
     void deliver(const QDBusMessage &message) override;

@@ -1,27 +1,20 @@
 #include "TuvoClientRenderer.h"
 
-#include "TuvoClientNames.h"
+#include <TuvoBusNames.h>
 
 #include <QDBusMessage>
-#include <QMetaEnum>
 
 TuvoClientRenderer::TuvoClientRenderer(const TuvoClientObjectInfo &info,
                                        const QDBusConnection &connection, QObject *parent)
-    : TuvoClientObject(info, connection, QLatin1String(TuvoClientNames::RendererInterface), parent)
+    : TuvoClientObject(info, connection, QLatin1String(TuvoBusNames::RendererInterface), parent)
 {
-    TuvoClientMediaInfo::registerMetaType();
-}
-
-QString TuvoClientRenderer::stateName(int state)
-{
-    const char *key = QMetaEnum::fromType<State>().valueToKey(state);
-    return key ? QString::fromLatin1(key).toLower() : QString::number(state);
+    TuvoMediaInfoDBusStruct::registerMetaType();
 }
 
 void TuvoClientRenderer::command(const QString &method, const QVariantList &arguments,
                                  const ErrorHandler &handler)
 {
-    callMethod(QLatin1String(TuvoClientNames::RendererInterface), method, arguments, QString(),
+    callMethod(QLatin1String(TuvoBusNames::RendererInterface), method, arguments, QString(),
                [handler](const TuvoClientError &error, const QDBusMessage &) {
                    if (handler)
                        handler(error);
@@ -64,7 +57,7 @@ void TuvoClientRenderer::resume(const ErrorHandler &handler)
     command(QStringLiteral("resume"), {}, handler);
 }
 
-void TuvoClientRenderer::setPosition(qint32 seconds, SeekMode mode, const ErrorHandler &handler)
+void TuvoClientRenderer::setPosition(qint32 seconds, TuvoRendererWire::SeekMode mode, const ErrorHandler &handler)
 {
     command(QStringLiteral("set_position"), {seconds, qint32(mode)}, handler);
 }
@@ -91,7 +84,7 @@ void TuvoClientRenderer::gotoIndex(quint32 index, const ErrorHandler &handler)
 
 void TuvoClientRenderer::getStatus(const StatusHandler &handler)
 {
-    callMethod(QLatin1String(TuvoClientNames::RendererInterface), QStringLiteral("get_status"), {},
+    callMethod(QLatin1String(TuvoBusNames::RendererInterface), QStringLiteral("get_status"), {},
                QStringLiteral("suis"),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    TuvoClientRendererStatus status;
@@ -109,7 +102,7 @@ void TuvoClientRenderer::getStatus(const StatusHandler &handler)
 
 void TuvoClientRenderer::getPosition(const PositionHandler &handler)
 {
-    callMethod(QLatin1String(TuvoClientNames::RendererInterface), QStringLiteral("get_position"), {},
+    callMethod(QLatin1String(TuvoBusNames::RendererInterface), QStringLiteral("get_position"), {},
                QStringLiteral("u"),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (handler)
@@ -119,14 +112,14 @@ void TuvoClientRenderer::getPosition(const PositionHandler &handler)
 
 void TuvoClientRenderer::getCurrentMediaInfo(const QString &key, const MediaInfoHandler &handler)
 {
-    callMethod(QLatin1String(TuvoClientNames::RendererInterface),
-               QStringLiteral("get_current_media_info"), {key}, QStringLiteral("(sa{sav})"),
+    callMethod(QLatin1String(TuvoBusNames::RendererInterface),
+               QStringLiteral("get_current_media_info"), {key}, QLatin1String(TuvoMediaInfoDBusStruct::Signature),
                [this, handler](const TuvoClientError &error, const QDBusMessage &reply) {
-                   TuvoClientMediaInfo info;
+                   TuvoMediaInfoDBusStruct info;
                    TuvoClientError result = error;
                    QString why;
                    if (!error.isError()
-                       && !TuvoClientMediaInfo::fromReplyArgument(reply.arguments().value(0), &info, &why))
+                       && !TuvoMediaInfoDBusStruct::fromReplyArgument(reply.arguments().value(0), &info, &why))
                        result = TuvoClientError(TuvoClientError::Malformed,
                                                 this->info().busName + QStringLiteral(": ") + why,
                                                 this->info().busName);

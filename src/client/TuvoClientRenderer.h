@@ -1,9 +1,11 @@
 #ifndef TUVOCLIENTRENDERER_H
 #define TUVOCLIENTRENDERER_H
 
-#include "TuvoClientMediaInfo.h"
 #include "TuvoClientObject.h"
 #include "TuvoClientRendererStatus.h"
+
+#include <TuvoMediaInfoDBusStruct.h>
+#include <TuvoRendererWire.h>
 
 /*!
  * A published renderer, seen from a client: every command of
@@ -11,29 +13,20 @@
  *
  * Commands succeed on the bus whatever the renderer makes of them; what happens shows
  * in the signals. A query that playlist navigation or a renderer error ends arrives
- * as a Cancelled error; a media info the renderer cannot give as Refused.
+ * as a Cancelled error; a media info the renderer cannot give as Refused. States and
+ * seek modes are the numbers of TuvoRendererWire.
  */
 class TUVO_CLIENT_EXPORT TuvoClientRenderer : public TuvoClientObject
 {
     Q_OBJECT
 public:
-    /*! The states the wrapper's renderers report; others are passed on as numbers. */
-    enum State { Stopped = 0, Playing = 1, Paused = 2, Buffering = 3, Error = 4 };
-    Q_ENUM(State)
-    /*! Modes of setPosition(). */
-    enum SeekMode { SeekAbsolute = 0, SeekForward = 1, SeekBackward = 2 };
-    Q_ENUM(SeekMode)
-
     using StatusHandler = std::function<void(const TuvoClientError &, const TuvoClientRendererStatus &)>;
     using PositionHandler = std::function<void(const TuvoClientError &, quint32 seconds)>;
-    using MediaInfoHandler = std::function<void(const TuvoClientError &, const TuvoClientMediaInfo &)>;
+    using MediaInfoHandler = std::function<void(const TuvoClientError &, const TuvoMediaInfoDBusStruct &)>;
 
     explicit TuvoClientRenderer(const TuvoClientObjectInfo &info,
                                 const QDBusConnection &connection = QDBusConnection::sessionBus(),
                                 QObject *parent = nullptr);
-
-    /*! "stopped", "playing", ...; the number for a state not listed above. */
-    static QString stateName(int state);
 
     void play(const ErrorHandler &handler = {});
     void playUri(const QString &url, quint32 startSeconds = 0, const ErrorHandler &handler = {});
@@ -43,7 +36,7 @@ public:
     void pause(const ErrorHandler &handler = {});
     void pauseAt(quint32 seconds, const ErrorHandler &handler = {});
     void resume(const ErrorHandler &handler = {});
-    void setPosition(qint32 seconds, SeekMode mode = SeekAbsolute, const ErrorHandler &handler = {});
+    void setPosition(qint32 seconds, TuvoRendererWire::SeekMode mode = TuvoRendererWire::SeekAbsolute, const ErrorHandler &handler = {});
     void assignPlaylist(const QString &playlistId, const ErrorHandler &handler = {});
     void next(const ErrorHandler &handler = {});
     void previous(const ErrorHandler &handler = {});

@@ -1,11 +1,12 @@
 #include "TuvoClientSource.h"
 
-#include "TuvoClientNames.h"
 #include "TuvoClientProxySourceObject.h"
+
+#include <TuvoBusNames.h>
 
 TuvoClientSource::TuvoClientSource(const TuvoClientObjectInfo &info, const QDBusConnection &connection,
                                    QObject *parent)
-    : TuvoClientObject(info, connection, QLatin1String(TuvoClientNames::SourceInterface), parent)
+    : TuvoClientObject(info, connection, QLatin1String(TuvoBusNames::SourceInterface), parent)
 {
     m_proxy = TuvoClientProxySourceObject::attach(this, &m_registrationError);
     connect(this, &TuvoClientObject::vanished, this, &TuvoClientSource::handleVanished);

@@ -1,8 +1,9 @@
 #include "TuvoClientTargetMatch.h"
 
-#include "TuvoClientNames.h"
+#include <TuvoBusNames.h>
 
 #include <QStringList>
+
 #include <algorithm>
 
 namespace {
@@ -33,8 +34,8 @@ TuvoClientTargetMatch TuvoClientTargetMatch::find(const QList<TuvoClientObjectIn
         bool isExact = object.name == text || object.busName == text;
         bool isPrefix = object.name.startsWith(text) || object.busName.startsWith(text);
         if (object.kind == TuvoClientObjectInfo::Plugin) {
-            const QString shortName = TuvoClientNames::shortPluginName(object.name);
-            isExact = isExact || shortName == text || object.name == TuvoClientNames::pluginNameFromFile(text);
+            const QString shortName = TuvoBusNames::shortPluginName(object.name);
+            isExact = isExact || shortName == text || object.name == TuvoBusNames::pluginName(text);
             isPrefix = isPrefix || shortName.startsWith(text);
         }
         if (isExact)

@@ -8,52 +8,6 @@
 #include <limits>
 
 namespace {
-QVariant demarshal(const QDBusArgument &argument)
-{
-    switch (argument.currentType()) {
-    case QDBusArgument::BasicType:
-    case QDBusArgument::VariantType:
-        return TuvoClientValue::fromDBus(argument.asVariant());
-    case QDBusArgument::ArrayType: {
-        if (argument.currentSignature() == QLatin1String("ay")) {
-            QByteArray bytes;
-            argument >> bytes;
-            return bytes;
-        }
-        QVariantList list;
-        argument.beginArray();
-        while (!argument.atEnd())
-            list.append(demarshal(argument));
-        argument.endArray();
-        return list;
-    }
-    case QDBusArgument::MapType: {
-        QVariantMap map;
-        argument.beginMap();
-        while (!argument.atEnd()) {
-            argument.beginMapEntry();
-            const QString key = demarshal(argument).toString();
-            map.insert(key, demarshal(argument));
-            argument.endMapEntry();
-        }
-        argument.endMap();
-        return map;
-    }
-    case QDBusArgument::StructureType: {
-        QVariantList fields;
-        argument.beginStructure();
-        while (!argument.atEnd())
-            fields.append(demarshal(argument));
-        argument.endStructure();
-        return fields;
-    }
-    case QDBusArgument::MapEntryType:
-    case QDBusArgument::UnknownType:
-        break;
-    }
-    return QVariant();
-}
-
 template <typename T>
 QVariant parseInteger(const QString &text, QString *error, const QString &type)
 {
@@ -190,19 +144,4 @@ QVariant TuvoClientValue::parseAs(const QString &text, const QVariant &example, 
         return QVariant();
     }
     return parse(text, type, error);
-}
-
-QVariant TuvoClientValue::fromDBus(const QVariant &value)
-{
-    if (value.metaType() == QMetaType::fromType<QDBusVariant>())
-        return fromDBus(value.value<QDBusVariant>().variant());
-    if (value.metaType() == QMetaType::fromType<QDBusArgument>())
-        return demarshal(value.value<QDBusArgument>());
-    if (value.metaType().id() == QMetaType::QVariantList) {
-        QVariantList list = value.toList();
-        for (QVariant &element : list)
-            element = fromDBus(element);
-        return list;
-    }
-    return value;
 }

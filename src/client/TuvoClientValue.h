@@ -28,12 +28,6 @@ public:
     static QVariant parse(const QString &text, const QString &type, QString *error = nullptr);
     /*! \a text as a value of the same type as \a example. */
     static QVariant parseAs(const QString &text, const QVariant &example, QString *error = nullptr);
-    /*!
-     * A received value with D-Bus wrappers removed: a variant becomes what it holds,
-     * arrays become QVariantList (QByteArray for bytes), dictionaries QVariantMap,
-     * structures QVariantList.
-     */
-    static QVariant fromDBus(const QVariant &value);
 };
 
 #endif

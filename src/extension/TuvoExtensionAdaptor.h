@@ -3,6 +3,8 @@
 
 #include "TuvoExtensionIntrospection.h"
 
+#include <TuvoBusNames.h>
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -27,7 +29,7 @@ class TuvoSource;
 class TuvoExtensionAdaptor : public QDBusAbstractAdaptor
 {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.extension")
+    Q_CLASSINFO("D-Bus Interface", TUVO_EXTENSION_INTERFACE)
     Q_CLASSINFO("D-Bus Introspection", TUVO_EXTENSION_INTROSPECTION)
 public:
     explicit TuvoExtensionAdaptor(TuvoSource *source);

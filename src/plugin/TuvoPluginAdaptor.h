@@ -1,6 +1,8 @@
 #ifndef TUVOPLUGINADAPTOR_H
 #define TUVOPLUGINADAPTOR_H
 
+#include <TuvoBusNames.h>
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 
@@ -14,7 +16,7 @@ class TuvoPluginController;
 class TuvoPluginAdaptor : public QDBusAbstractAdaptor
 {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.plugin")
+    Q_CLASSINFO("D-Bus Interface", TUVO_PLUGIN_INTERFACE)
 public:
     explicit TuvoPluginAdaptor(TuvoPluginController *controller);
 

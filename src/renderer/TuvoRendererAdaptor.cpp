@@ -5,15 +5,25 @@
 
 #include <TuvoPlaylist.h>
 #include <TuvoRegistry.h>
+#include <TuvoRendererWire.h>
 
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDebug>
 #include <QUrl>
 
-const QString TuvoRendererAdaptor::CancelledErrorName =
-    QStringLiteral("com.oxbel.tuvo.renderer.cancelled");
-const QString TuvoRendererAdaptor::CancelledErrorText = QStringLiteral("Message cancelled.");
+const QString TuvoRendererAdaptor::CancelledErrorName = QLatin1String(TuvoRendererWire::CancelledErrorName);
+const QString TuvoRendererAdaptor::CancelledErrorText = QLatin1String(TuvoRendererWire::CancelledErrorText);
+
+// The framework's numbers are the wire's.
+static_assert(int(TuvoRenderer::Stopped) == TuvoRendererWire::Stopped
+              && int(TuvoRenderer::Playing) == TuvoRendererWire::Playing
+              && int(TuvoRenderer::Paused) == TuvoRendererWire::Paused
+              && int(TuvoRenderer::Buffering) == TuvoRendererWire::Buffering
+              && int(TuvoRenderer::Error) == TuvoRendererWire::Error
+              && int(TuvoRenderer::SeekAbsolute) == TuvoRendererWire::SeekAbsolute
+              && int(TuvoRenderer::SeekForward) == TuvoRendererWire::SeekForward
+              && int(TuvoRenderer::SeekBackward) == TuvoRendererWire::SeekBackward);
 
 namespace {
 const char *const PositionCallback = "1getPositionCallback(uint)";
@@ -33,7 +43,7 @@ TuvoRendererAdaptor::TuvoRendererAdaptor(TuvoRenderer *renderer)
     , renderer(renderer)
     , registry(TuvoRegistry::instance())
 {
-    TuvoMediaInfoDBus::registerMetaType();
+    TuvoMediaInfoDBusStruct::registerMetaType();
 
     connect(renderer, &TuvoRenderer::stateChanged, this,
             &TuvoRendererAdaptor::rendererStateChangedSlot);
@@ -284,8 +294,8 @@ void TuvoRendererAdaptor::sendMediaInfoReply(const QDBusMessage &message,
                                              const TuvoMediaInfo &mediaInfo)
 {
     qDebug() << "void TuvoRendererAdaptor::sendMediaInfoReply(QDBusMessage, const TuvoMediaInfo&)";
-    TuvoMediaInfoDBus::registerMetaType();
-    if (!QDBusConnection::sessionBus().send(message.createReply(QVariant::fromValue(mediaInfo))))
+    const QVariant reply = QVariant::fromValue(TuvoMediaInfoDBus::toWire(mediaInfo));
+    if (!QDBusConnection::sessionBus().send(message.createReply(reply)))
         qWarning() << "Could not send getCurrentMediaInfo reply!";
 }
 

@@ -3,6 +3,7 @@
 
 #include "TuvoRendererIntrospection.h"
 
+#include <TuvoBusNames.h>
 #include <TuvoContent.h>
 #include <TuvoError.h>
 #include <TuvoMediaInfo.h>
@@ -34,7 +35,7 @@ class TuvoRegistry;
 class TuvoRendererAdaptor : public QDBusAbstractAdaptor
 {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.renderer")
+    Q_CLASSINFO("D-Bus Interface", TUVO_RENDERER_INTERFACE)
     Q_CLASSINFO("D-Bus Introspection", TUVO_RENDERER_INTROSPECTION)
 public:
     static const QString CancelledErrorName;

@@ -63,10 +63,9 @@ TuvoSourceAdaptor::~TuvoSourceAdaptor() = default;
 bool TuvoSourceAdaptor::sendToProxySource(const QString &service, const QString &method,
                                           const QVariantList &arguments)
 {
-    static const QString pathPrefix = QStringLiteral("/com/oxbel/tuvo/proxy_source/");
-    static const QString interface = QStringLiteral("com.oxbel.tuvo.proxy_source");
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(service, pathPrefix + source->uuid(), interface, method);
+    static const QString interface = QLatin1String(TuvoBusNames::ProxySourceInterface);
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        service, TuvoBusNames::proxySourceObjectPath(source->uuid()), interface, method);
     message.setArguments(arguments);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.send(message))

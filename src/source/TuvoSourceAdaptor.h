@@ -3,6 +3,8 @@
 
 #include "TuvoSendThrottle.h"
 
+#include <TuvoBusNames.h>
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QStringList>
@@ -24,7 +26,7 @@ struct TuvoBrowseResultDBusStruct;
 class TuvoSourceAdaptor : public QDBusAbstractAdaptor
 {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.source")
+    Q_CLASSINFO("D-Bus Interface", TUVO_SOURCE_INTERFACE)
 public:
     /*! Becomes a child of \a source, which therefore owns it. */
     explicit TuvoSourceAdaptor(TuvoSource *source);

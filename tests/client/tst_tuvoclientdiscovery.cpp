@@ -1,8 +1,8 @@
 #include "FakePeer.h"
-
 #include "TuvoClientDiscovery.h"
-#include "TuvoClientNames.h"
 #include "TuvoClientPluginActivation.h"
+
+#include <TuvoBusNames.h>
 
 #include <QDBusConnection>
 #include <QSignalSpy>
@@ -12,14 +12,14 @@
 
 namespace {
 const QString Plugin = QStringLiteral("libtuvo_fake_plugin");
-const QString PluginBus = TuvoClientNames::pluginServiceName(Plugin);
-const QString SourceBus = TuvoClientNames::sourceServiceName(QStringLiteral("Fake Plugin"), QStringLiteral("s1"));
-const QString RendererBus = TuvoClientNames::rendererServiceName(QStringLiteral("Fake Plugin"), QStringLiteral("r1"));
+const QString PluginBus = TuvoBusNames::pluginServiceName(Plugin);
+const QString SourceBus = TuvoBusNames::sourceServiceName(QStringLiteral("Fake Plugin"), QStringLiteral("s1"));
+const QString RendererBus = TuvoBusNames::rendererServiceName(QStringLiteral("Fake Plugin"), QStringLiteral("r1"));
 
 // A fake wrapper process: its control object and, on the same connection, more names.
 std::unique_ptr<FakePeer> fakeWrapper()
 {
-    auto peer = std::make_unique<FakePeer>(PluginBus, TuvoClientNames::pluginObjectPath(Plugin));
+    auto peer = std::make_unique<FakePeer>(PluginBus, TuvoBusNames::pluginObjectPath(Plugin));
     return peer;
 }
 } // namespace

@@ -8,7 +8,7 @@
 #include "TestPaths.h"
 #include "WrapperProcess.h"
 
-#include <TuvoClientValue.h>
+#include <TuvoDBusValue.h>
 
 #include <QDBusArgument>
 #include <QDBusVariant>
@@ -402,7 +402,7 @@ private Q_SLOTS:
         browse.start(args);
         const uint id = waitForOperation(QStringLiteral("browses"));
         QVERIFY(id != 0);
-        QCOMPARE(TuvoClientValue::fromDBus(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_browse")).arguments().value(0)).toList(),
+        QCOMPARE(TuvoDBusValue::plain(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_browse")).arguments().value(0)).toList(),
                  (QVariantList{QStringLiteral("albums"), QStringLiteral("low"), QStringList(), 3u, 25u}));
         for (int i = 0; i < 25; ++i) {
             QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_result"),
@@ -573,8 +573,8 @@ private Q_SLOTS:
         QDBusMessage writes = propertyControl(QStringLiteral("r_one"), QStringLiteral("writes"));
         QCOMPARE(writes.arguments().value(0).toStringList(), (QStringList{QStringLiteral("volume"), QStringLiteral("volume")}));
         const QVariantList values = qdbus_cast<QVariantList>(writes.arguments().value(1));
-        QCOMPARE(TuvoClientValue::fromDBus(values.value(0)), QVariant(40));
-        QCOMPARE(TuvoClientValue::fromDBus(values.value(1)), QVariant(41u));
+        QCOMPARE(TuvoDBusValue::plain(values.value(0)), QVariant(40));
+        QCOMPARE(TuvoDBusValue::plain(values.value(1)), QVariant(41u));
 
         propertyControl(QStringLiteral("r_one"), QStringLiteral("set_write_result"), {false});
         const ClientProcess::Result refused = ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"),

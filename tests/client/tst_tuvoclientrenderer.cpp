@@ -1,7 +1,7 @@
 #include "FakePeer.h"
-
-#include "TuvoClientNames.h"
 #include "TuvoClientRenderer.h"
+
+#include <TuvoBusNames.h>
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
@@ -13,7 +13,7 @@ namespace {
 const QString Uuid = QStringLiteral("fake_renderer");
 const QString RendererInterface = QStringLiteral("com.oxbel.tuvo.renderer");
 const QString ExtensionInterface = QStringLiteral("com.oxbel.tuvo.extension");
-const QString BusName = TuvoClientNames::rendererServiceName(QStringLiteral("Fake"), Uuid);
+const QString BusName = TuvoBusNames::rendererServiceName(QStringLiteral("Fake"), Uuid);
 
 QVariant variants(const QVariantList &values)
 {
@@ -36,7 +36,7 @@ class tst_TuvoClientRenderer : public QObject
 
     TuvoClientObjectInfo info() const
     {
-        TuvoClientObjectInfo info = TuvoClientNames::parseServiceName(BusName);
+        TuvoClientObjectInfo info = TuvoClientObjectInfo::fromBusName(BusName);
         info.owner = peer->uniqueName();
         return info;
     }
@@ -58,12 +58,12 @@ class tst_TuvoClientRenderer : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        TuvoClientMediaInfo::registerMetaType();
+        TuvoMediaInfoDBusStruct::registerMetaType();
     }
 
     void init()
     {
-        peer = new FakePeer(BusName, TuvoClientNames::rendererObjectPath(Uuid));
+        peer = new FakePeer(BusName, TuvoBusNames::rendererObjectPath(Uuid));
         QVERIFY(peer->isReady());
     }
 
@@ -100,7 +100,7 @@ private Q_SLOTS:
             else if (method == QLatin1String("play_uri_content_type"))
                 renderer.playUriWithContentType(arguments.at(0).toString(), arguments.at(1).toString(), done);
             else if (method == QLatin1String("set_position"))
-                renderer.setPosition(arguments.at(0).toInt(), TuvoClientRenderer::SeekBackward, done);
+                renderer.setPosition(arguments.at(0).toInt(), TuvoRendererWire::SeekBackward, done);
             else if (method == QLatin1String("pause_at"))
                 renderer.pauseAt(arguments.at(0).toUInt(), done);
             else if (method == QLatin1String("goto_index"))
@@ -131,8 +131,8 @@ private Q_SLOTS:
                  TuvoClientError::NoError);
         QCOMPARE(status.playlistId, QStringLiteral("list"));
         QCOMPARE(status.playlistIndex, 4u);
-        QCOMPARE(TuvoClientRenderer::stateName(status.state), QStringLiteral("paused"));
-        QCOMPARE(TuvoClientRenderer::stateName(17), QStringLiteral("17"));
+        QCOMPARE(TuvoRendererWire::stateName(status.state), QStringLiteral("paused"));
+        QCOMPARE(TuvoRendererWire::stateName(17), QStringLiteral("17"));
 
         // A reply of another shape is an error, not a guess.
         peer->setReply(QStringLiteral("get_status"), {QStringLiteral("list"), 4u});
@@ -151,7 +151,7 @@ private Q_SLOTS:
 
     void mediaInfoKeepsValueTypes()
     {
-        TuvoClientMediaInfo sent;
+        TuvoMediaInfoDBusStruct sent;
         sent.uuid = QStringLiteral("track_1");
         sent.metadata.insert(QStringLiteral("artist"), {QStringLiteral("Ada"), QStringLiteral("Ben")});
         sent.metadata.insert(QStringLiteral("duration"), {212u});
@@ -159,10 +159,10 @@ private Q_SLOTS:
         sent.metadata.insert(QStringLiteral("empty"), {});
         peer->setReply(QStringLiteral("get_current_media_info"), {QVariant::fromValue(sent)});
         TuvoClientRenderer renderer(info());
-        TuvoClientMediaInfo received;
+        TuvoMediaInfoDBusStruct received;
         const TuvoClientError error = waitFor([&](const TuvoClientObject::ErrorHandler &done) {
             renderer.getCurrentMediaInfo(QStringLiteral("duration"),
-                                         [&, done](const TuvoClientError &e, const TuvoClientMediaInfo &i) {
+                                         [&, done](const TuvoClientError &e, const TuvoMediaInfoDBusStruct &i) {
                                              received = i;
                                              done(e);
                                          });
@@ -208,7 +208,7 @@ private Q_SLOTS:
         QSignalSpy vanished(&renderer, &TuvoClientObject::vanished);
         peer->leave();
         QVERIFY(vanished.wait());
-        FakePeer successor(BusName, TuvoClientNames::rendererObjectPath(Uuid));
+        FakePeer successor(BusName, TuvoBusNames::rendererObjectPath(Uuid));
         QVERIFY(successor.isReady());
         const TuvoClientError error = waitFor([&](const TuvoClientObject::ErrorHandler &done) { renderer.play(done); });
         QCOMPARE(error.type(), TuvoClientError::NotFound);
@@ -244,7 +244,7 @@ private Q_SLOTS:
         QCOMPARE(errors.at(0).at(1).toString(), QStringLiteral("broken"));
 
         // Another sender's signals at the same path are not this renderer's.
-        FakePeer stranger(QString(), TuvoClientNames::rendererObjectPath(Uuid));
+        FakePeer stranger(QString(), TuvoBusNames::rendererObjectPath(Uuid));
         QVERIFY(stranger.emitSignal(RendererInterface, QStringLiteral("state_changed"), {4}));
         QVERIFY(peer->emitSignal(RendererInterface, QStringLiteral("state_changed"), {2}));
         QVERIFY(states.wait());

@@ -1,9 +1,9 @@
 #include "FakePeer.h"
-
-#include "TuvoClientMetadataBlob.h"
-#include "TuvoClientNames.h"
 #include "TuvoClientSource.h"
 #include "InterfaceContract.h"
+
+#include <TuvoBusNames.h>
+#include <TuvoMetadataEncoder.h>
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
@@ -12,20 +12,20 @@
 #include <QTest>
 
 Q_DECLARE_METATYPE(QList<TuvoClientBrowseResult>)
-Q_DECLARE_METATYPE(QList<TuvoClientQueryRecord>)
+Q_DECLARE_METATYPE(QList<TuvoQueryResultDBusStruct>)
 
 namespace {
 const QString Uuid = QStringLiteral("fake_source");
 const QString SourceInterface = QStringLiteral("com.oxbel.tuvo.source");
 const QString ProxyInterface = QStringLiteral("com.oxbel.tuvo.proxy_source");
 
-TuvoClientBrowseRecord record(int index, int remaining, const QVariantMap &metadata)
+TuvoBrowseResultDBusStruct record(int index, int remaining, const QVariantMap &metadata)
 {
-    TuvoClientBrowseRecord r;
+    TuvoBrowseResultDBusStruct r;
     r.index = quint32(index);
     r.remainingCount = remaining;
     r.objectId = QStringLiteral("item_%1").arg(index);
-    r.metadata = TuvoClientMetadataBlob::encode(metadata);
+    r.metadata = TuvoMetadataEncoder::encode(metadata);
     return r;
 }
 
@@ -42,12 +42,12 @@ QVariantMap metadataOf(int i)
             {QStringLiteral("uint64"), qulonglong(i) << 60}};
 }
 
-QVariant batch(const QList<TuvoClientBrowseRecord> &records)
+QVariant batch(const QList<TuvoBrowseResultDBusStruct> &records)
 {
     return QVariant::fromValue(records);
 }
 
-QVariant rows(const QList<TuvoClientQueryRecord> &records)
+QVariant rows(const QList<TuvoQueryResultDBusStruct> &records)
 {
     return QVariant::fromValue(records);
 }
@@ -64,15 +64,15 @@ class tst_TuvoClientSource : public QObject
     TuvoClientObjectInfo info;
 
     QString clientName() const { return QDBusConnection::sessionBus().baseService(); }
-    QString proxyPath() const { return TuvoClientNames::proxySourceObjectPath(Uuid); }
+    QString proxyPath() const { return TuvoBusNames::proxySourceObjectPath(Uuid); }
 
-    void sendBrowse(FakePeer *from, uint id, const QList<TuvoClientBrowseRecord> &records)
+    void sendBrowse(FakePeer *from, uint id, const QList<TuvoBrowseResultDBusStruct> &records)
     {
         QVERIFY(from->sendCall(clientName(), proxyPath(), ProxyInterface, QStringLiteral("browse_result"),
                                {id, batch(records)}));
     }
 
-    void sendQuery(FakePeer *from, uint id, int remaining, const QList<TuvoClientQueryRecord> &records,
+    void sendQuery(FakePeer *from, uint id, int remaining, const QList<TuvoQueryResultDBusStruct> &records,
                    int errorCode = 0, const QString &errorMessage = QString())
     {
         QVERIFY(from->sendCall(clientName(), proxyPath(), ProxyInterface, QStringLiteral("query_result"),
@@ -90,21 +90,21 @@ class tst_TuvoClientSource : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        TuvoClientBrowseRecord::registerMetaTypes();
-        TuvoClientQueryRecord::registerMetaTypes();
+        TuvoBrowseResultDBusStruct::registerDBusTypes();
+        TuvoQueryResultDBusStruct::registerDBusTypes();
         qRegisterMetaType<QList<TuvoClientBrowseResult>>();
-        qRegisterMetaType<QList<TuvoClientQueryRecord>>();
+        qRegisterMetaType<QList<TuvoQueryResultDBusStruct>>();
         qRegisterMetaType<TuvoClientError>();
     }
 
     void init()
     {
-        peer = new FakePeer(TuvoClientNames::sourceServiceName(QStringLiteral("Fake"), Uuid),
-                            TuvoClientNames::sourceObjectPath(Uuid));
+        peer = new FakePeer(TuvoBusNames::sourceServiceName(QStringLiteral("Fake"), Uuid),
+                            TuvoBusNames::sourceObjectPath(Uuid));
         QVERIFY(peer->isReady());
         peer->setReply(QStringLiteral("browse"), {7u});
         peer->setReply(QStringLiteral("query"), {9u});
-        info = TuvoClientNames::parseServiceName(peer->busName());
+        info = TuvoClientObjectInfo::fromBusName(peer->busName());
         info.owner = peer->uniqueName();
     }
 
@@ -134,7 +134,7 @@ private Q_SLOTS:
         QCOMPARE(call.arguments().at(4).toUInt(), 25u);
 
         for (int first : {0, 10, 20}) {
-            QList<TuvoClientBrowseRecord> records;
+            QList<TuvoBrowseResultDBusStruct> records;
             for (int i = first; i < qMin(first + 10, 25); ++i)
                 records.append(record(i, 24 - i, metadataOf(i)));
             sendBrowse(peer, 7, records);
@@ -203,11 +203,11 @@ private Q_SLOTS:
         QSignalSpy results(browse, &TuvoClientBrowse::resultsReceived);
         QSignalSpy finished(browse, &TuvoClientOperation::finished);
         QVERIFY(QSignalSpy(browse, &TuvoClientOperation::started).wait());
-        QList<TuvoClientBrowseRecord> records;
+        QList<TuvoBrowseResultDBusStruct> records;
         for (int i = 0; i < 4; ++i)
             records.append(record(i, 10, metadataOf(i)));
         sendBrowse(peer, 7, records);
-        TuvoClientBrowseRecord error;
+        TuvoBrowseResultDBusStruct error;
         error.errorCode = 42;
         error.errorMessage = QStringLiteral("disk on fire");
         sendBrowse(peer, 7, {error});
@@ -226,7 +226,7 @@ private Q_SLOTS:
         QSignalSpy results(browse, &TuvoClientBrowse::resultsReceived);
         QSignalSpy finished(browse, &TuvoClientOperation::finished);
         QVERIFY(QSignalSpy(browse, &TuvoClientOperation::started).wait());
-        TuvoClientBrowseRecord broken = record(1, 1, {});
+        TuvoBrowseResultDBusStruct broken = record(1, 1, {});
         broken.metadata = QByteArray("title\0\1\0\0\0\x40\0\0\0unterminated", 23);
         sendBrowse(peer, 7, {record(0, 2, metadataOf(0)), broken, record(2, 0, metadataOf(2))});
         QVERIFY(finished.wait());
@@ -264,7 +264,7 @@ private Q_SLOTS:
         QSignalSpy results(browse, &TuvoClientBrowse::resultsReceived);
         QSignalSpy finished(browse, &TuvoClientOperation::finished);
         QVERIFY(QSignalSpy(browse, &TuvoClientOperation::started).wait());
-        TuvoClientBrowseRecord end;
+        TuvoBrowseResultDBusStruct end;
         sendBrowse(peer, 7, {end});
         QVERIFY(finished.wait());
         QCOMPARE(results.count(), 0);
@@ -389,8 +389,8 @@ private Q_SLOTS:
         QVERIFY(finished.wait());
         QVERIFY(!query->error().isError());
         QCOMPARE(rowSpy.count(), 2);
-        QCOMPARE(rowSpy.at(1).at(0).value<QList<TuvoClientQueryRecord>>(),
-                 (QList<TuvoClientQueryRecord>{{1, {QStringLiteral("c")}}}));
+        QCOMPARE(rowSpy.at(1).at(0).value<QList<TuvoQueryResultDBusStruct>>(),
+                 (QList<TuvoQueryResultDBusStruct>{{1, {QStringLiteral("c")}}}));
     }
 
     void queryErrorAfterItsLastRowsIsNotLost()

@@ -1,12 +1,13 @@
-#include "TuvoClientNames.h"
 #include "TuvoClientTargetMatch.h"
+
+#include <TuvoBusNames.h>
 
 #include <QTest>
 
 namespace {
 TuvoClientObjectInfo object(const QString &busName, const QString &owner = QStringLiteral(":1.1"))
 {
-    TuvoClientObjectInfo info = TuvoClientNames::parseServiceName(busName);
+    TuvoClientObjectInfo info = TuvoClientObjectInfo::fromBusName(busName);
     info.owner = owner;
     return info;
 }

@@ -65,15 +65,6 @@ private Q_SLOTS:
         QVERIFY(error.contains(QLatin1String("list")));
     }
 
-    void unwrapsVariants()
-    {
-        // Arrays and dictionaries as they arrive are covered by the bus tests.
-        QCOMPARE(TuvoClientValue::fromDBus(QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusVariant(7u))))),
-                 QVariant(7u));
-        QCOMPARE(TuvoClientValue::fromDBus(QVariantList{QVariant::fromValue(QDBusVariant(1)), QStringLiteral("x")}),
-                 QVariant(QVariantList{1, QStringLiteral("x")}));
-    }
-
     void namesTypes()
     {
         QCOMPARE(TuvoClientValue::typeName(QVariant()), QStringLiteral("none"));

@@ -9,7 +9,8 @@
 #include "TestMedia.h"
 #include "WrapperProcess.h"
 
-#include <TuvoClientMetadataBlob.h>
+#include <TuvoMetadataDecoder.h>
+#include <TuvoMetadataEncoder.h>
 
 #include <QDir>
 #include <QFile>
@@ -56,7 +57,7 @@ private:
         QVariantMap metadata;
         const QList<TuvoBrowseResultDBusStruct> records = m_proxy->browseRecords(browseId);
         if (!records.isEmpty())
-            TuvoClientMetadataBlob::decode(records.first().metadata, &metadata);
+            TuvoMetadataDecoder::decode(records.first().metadata, &metadata);
         return metadata;
     }
     QStringList ids(uint browseId) const
@@ -180,7 +181,7 @@ void TestFsWrapper::tagsInTheBlob()
     const uint id = browse(QStringLiteral("album"));
     QVERIFY(m_proxy->waitForBrowseEnd(id));
     QVariantMap meta;
-    QVERIFY(TuvoClientMetadataBlob::decode(m_proxy->browseRecords(id).first().metadata, &meta));
+    QVERIFY(TuvoMetadataDecoder::decode(m_proxy->browseRecords(id).first().metadata, &meta));
     QCOMPARE(meta.value(QStringLiteral("title")).toString(), QStringLiteral("Low Tide"));
     QCOMPARE(meta.value(QStringLiteral("artist")).toString(), QStringLiteral("The Tidewaters"));
     QCOMPARE(meta.value(QStringLiteral("album")).toString(), QStringLiteral("Harbour Lights"));

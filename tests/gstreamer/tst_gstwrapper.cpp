@@ -7,7 +7,10 @@
 #include "TestMedia.h"
 #include "WrapperProcess.h"
 
-#include <TuvoMediaInfoDBus.h>
+#include <TuvoMediaInfoDBusStruct.h>
+
+#include <QDBusArgument>
+#include <QDBusVariant>
 
 #include <QDir>
 #include <QFile>
@@ -93,8 +96,8 @@ struct Host
         const QDBusMessage reply = call(QStringLiteral("get_current_media_info"), {QStringLiteral("position_ms")});
         if (reply.type() != QDBusMessage::ReplyMessage)
             return -1;
-        const TuvoMediaInfo info = qdbus_cast<TuvoMediaInfo>(reply.arguments().value(0));
-        return info.metaData(QStringLiteral("position_ms")).value(0, -1).toLongLong();
+        const auto info = qdbus_cast<TuvoMediaInfoDBusStruct>(reply.arguments().value(0));
+        return info.metadata.value(QStringLiteral("position_ms")).value(0, -1).toLongLong();
     }
 };
 
@@ -115,7 +118,7 @@ private:
 
 void TestGstWrapper::initTestCase()
 {
-    TuvoMediaInfoDBus::registerMetaType();
+    TuvoMediaInfoDBusStruct::registerMetaType();
     m_host.reset(new Host);
     QVERIFY(m_host->start("fakesink sync=false"));
 }

@@ -28,7 +28,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         // The adaptor registers it on construction; signatures need it before.
-        TuvoMediaInfoDBus::registerMetaType();
+        TuvoMediaInfoDBusStruct::registerMetaType();
         QVERIFY(!contract().isEmpty());
     }
 

@@ -61,7 +61,7 @@ QString querySuffix(const QString &query)
 
 TuvoMediaInfo mediaInfoOf(const QDBusMessage &reply)
 {
-    return qdbus_cast<TuvoMediaInfo>(reply.arguments().value(0));
+    return TuvoMediaInfoDBus::fromWire(qdbus_cast<TuvoMediaInfoDBusStruct>(reply.arguments().value(0)));
 }
 
 TuvoMediaInfo record(const QString &uuid, const TuvoMediaInfo::MetaData &metaData)
@@ -165,7 +165,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(home.isValid());
-        TuvoMediaInfoDBus::registerMetaType();
+        TuvoMediaInfoDBusStruct::registerMetaType();
         QVERIFY(!rendererContract().isEmpty());
         wrapper.reset(new WrapperProcess);
         wrapper->setHome(home.path());
@@ -847,7 +847,8 @@ private Q_SLOTS:
         QTest::addColumn<QVariantList>("arguments");
         QTest::newRow("position") << "getPositionCallback" << QVariantList{5u};
         QTest::newRow("status") << "getStatusCallback" << QVariantList{QString(), 1u, 1, QString()};
-        QTest::newRow("media info") << "getCurrentMediaInfoCallback" << QVariantList{QVariant::fromValue(TrackInfo)};
+        QTest::newRow("media info") << "getCurrentMediaInfoCallback"
+                                    << QVariantList{QVariant::fromValue(TuvoMediaInfoDBus::toWire(TrackInfo))};
         QTest::newRow("state") << "rendererStateChangedSlot" << QVariantList{1};
     }
 
