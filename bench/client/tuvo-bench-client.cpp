@@ -11,7 +11,6 @@
 #include <TuvoClientMetadataBlob.h>
 
 #include "BenchStatistics.h"
-#include "BenchWrapper.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -21,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,7 +28,7 @@
 #include <sys/resource.h>
 
 namespace {
-const auto pause = BenchWrapper::settle;
+const auto pause = QTest::qWait;
 const auto median = BenchStatistics::median;
 
 long childrenPeakKiB()
