@@ -9,7 +9,6 @@
 //   outpaces it is the bus library's queue of messages not yet handled, since the
 //   results carry no flow control.
 #include "BenchStatistics.h"
-#include "BenchWrapper.h"
 
 #include <TuvoMetadataDecoder.h>
 #include <TuvoMetadataEncoder.h>
@@ -22,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -29,7 +29,7 @@
 #include <sys/resource.h>
 
 namespace {
-const auto pause = BenchWrapper::settle;
+const auto pause = QTest::qWait;
 const auto median = BenchStatistics::median;
 
 long childrenPeakKiB()

@@ -4,9 +4,9 @@
 // a write to its property_changed signal, how fast a burst of overlapping reads is
 // answered, and the wrapper's anonymous memory before and after many reads.
 #include "BenchProcessMemory.h"
-#include "BenchSignalCounter.h"
+#include "BusSignalRecorder.h"
 #include "BenchStatistics.h"
-#include "BenchWrapper.h"
+#include "WrapperProcess.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -14,6 +14,7 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -69,18 +70,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no session bus\n");
         return 2;
     }
-    BenchSignalCounter changes(bus, RendererPath, Interface, QStringLiteral("property_changed"));
-    BenchWrapper wrapper(bus, QStringLiteral(TUVO_WRAPPER_BINARY), QStringLiteral(TUVO_SAMPLE_PLUGIN));
-    if (!wrapper.start()) {
+    BusSignalRecorder changes(QString(), RendererPath, Interface, QStringLiteral("property_changed"), bus);
+    WrapperProcess wrapper;
+    if (!wrapper.start({QStringLiteral(TUVO_SAMPLE_PLUGIN)})) {
         std::fprintf(stderr, "no hello from the wrapper\n");
         return 1;
     }
-    if (!wrapper.activate(QStringLiteral("libtuvo_sample_plugin"), QStringLiteral("new_renderer"))) {
+    if (!wrapper.activate(QStringLiteral("new_renderer"))) {
         std::fprintf(stderr, "the sample renderer did not appear\n");
         return 1;
     }
-    BenchWrapper::settle(300);
-    const qint64 before = BenchProcessMemory::anonymousKiB(wrapper.processId());
+    QTest::qWait(300);
+    const qint64 before = BenchProcessMemory::anonymousKiB(wrapper.pid());
 
     const QVariantList volume{QStringLiteral("volume")};
     report("get_extension_property round trip",
@@ -98,15 +99,15 @@ int main(int argc, char *argv[])
         timer.start();
         bus.asyncCall(extensionCall(QStringLiteral("set_extension_property"),
                                     {QStringLiteral("mute"), QVariant::fromValue(QDBusVariant(i % 2 == 0))}));
-        if (!changes.waitFor(seen + 1, 5000)) {
+        if (!changes.waitForCount(seen + 1, 5000)) {
             std::fprintf(stderr, "no property_changed\n");
             break;
         }
         toSignal.append(double(timer.nsecsElapsed()) / 1e3);
     }
     report("write to property_changed", toSignal);
-    BenchWrapper::settle(300);
-    const qint64 afterRoundTrips = BenchProcessMemory::anonymousKiB(wrapper.processId());
+    QTest::qWait(300);
+    const qint64 afterRoundTrips = BenchProcessMemory::anonymousKiB(wrapper.pid());
 
     // A burst of reads sent at once, all waiting together.
     const int burst = std::min(runs, 1000);
@@ -121,8 +122,8 @@ int main(int argc, char *argv[])
     std::printf("%d reads sent at once: all answered after %.1f ms (%.0f reads/s)\n", burst, burstMs,
                 burst / (burstMs / 1000.0));
 
-    BenchWrapper::settle(300);
-    const qint64 afterBurst = BenchProcessMemory::anonymousKiB(wrapper.processId());
+    QTest::qWait(300);
+    const qint64 afterBurst = BenchProcessMemory::anonymousKiB(wrapper.pid());
     // Steady after the round trips means nothing is kept per call; the burst raises the
     // high-water mark of buffers that the allocator keeps.
     std::printf("wrapper anonymous memory: %.2f MiB before, %.2f MiB after %d round trips, "

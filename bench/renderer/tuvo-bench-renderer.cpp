@@ -6,13 +6,14 @@
 // - the wrapper's private anonymous memory before and after all of it.
 #include "BenchProcessMemory.h"
 #include "BenchStatistics.h"
-#include "BenchWrapper.h"
+#include "WrapperProcess.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -65,16 +66,16 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no session bus\n");
         return 2;
     }
-    BenchWrapper wrapper(bus, QStringLiteral(TUVO_WRAPPER_BINARY), QStringLiteral(TUVO_SAMPLE_PLUGIN));
-    if (!wrapper.start())
+    WrapperProcess wrapper;
+    if (!wrapper.start({QStringLiteral(TUVO_SAMPLE_PLUGIN)}))
         return 1;
-    if (!wrapper.activate(QStringLiteral("libtuvo_sample_plugin"), QStringLiteral("new_renderer"))) {
+    if (!wrapper.activate(QStringLiteral("new_renderer"))) {
         std::fprintf(stderr, "the sample renderer did not appear\n");
         return 1;
     }
     bus.call(rendererCall(QStringLiteral("play_uri"), {QStringLiteral("sample:///track_1")}));
-    BenchWrapper::settle(300);
-    const qint64 beforeKiB = BenchProcessMemory::anonymousKiB(wrapper.processId());
+    QTest::qWait(300);
+    const qint64 beforeKiB = BenchProcessMemory::anonymousKiB(wrapper.pid());
 
     bool ok = true;
     const QList<double> status = roundTrips(bus, rendererCall(QStringLiteral("get_status")), calls, &ok);
@@ -99,8 +100,8 @@ int main(int argc, char *argv[])
         }
         bursts.append(double(timer.nsecsElapsed()) / 1e6);
     }
-    BenchWrapper::settle(300);
-    const qint64 afterKiB = BenchProcessMemory::anonymousKiB(wrapper.processId());
+    QTest::qWait(300);
+    const qint64 afterKiB = BenchProcessMemory::anonymousKiB(wrapper.pid());
     wrapper.stop();
     if (!ok)
         return 1;

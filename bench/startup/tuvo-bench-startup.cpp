@@ -4,11 +4,12 @@
 // sample plugin.
 #include "BenchProcessMemory.h"
 #include "BenchStatistics.h"
-#include "BenchWrapper.h"
+#include "WrapperProcess.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,33 +23,33 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no session bus\n");
         return 2;
     }
-    const QString wrapperBinary = QStringLiteral(TUVO_WRAPPER_BINARY);
     const QString plugin = QStringLiteral(TUVO_SAMPLE_PLUGIN);
 
     QList<double> startup;
     for (int i = 0; i < runs; ++i) {
-        BenchWrapper wrapper(bus, wrapperBinary, plugin);
+        WrapperProcess wrapper;
         QElapsedTimer timer;
         timer.start();
-        if (!wrapper.start()) {
+        if (!wrapper.start({plugin})) {
             std::fprintf(stderr, "no hello from the wrapper\n");
             return 1;
         }
         startup.append(double(timer.nsecsElapsed()) / 1e6);
+        wrapper.stop();
     }
 
-    BenchWrapper wrapper(bus, wrapperBinary, plugin);
-    if (!wrapper.start())
+    WrapperProcess wrapper;
+    if (!wrapper.start({plugin}))
         return 1;
     // Let start-up work that follows the hello settle.
-    BenchWrapper::settle(300);
-    const qint64 idleKiB = BenchProcessMemory::anonymousKiB(wrapper.processId());
-    if (!wrapper.activate(QStringLiteral("libtuvo_sample_plugin"), QStringLiteral("new_renderer"))) {
+    QTest::qWait(300);
+    const qint64 idleKiB = BenchProcessMemory::anonymousKiB(wrapper.pid());
+    if (!wrapper.activate(QStringLiteral("new_renderer"))) {
         std::fprintf(stderr, "the sample renderer did not appear\n");
         return 1;
     }
-    BenchWrapper::settle(300);
-    const qint64 activeKiB = BenchProcessMemory::anonymousKiB(wrapper.processId());
+    QTest::qWait(300);
+    const qint64 activeKiB = BenchProcessMemory::anonymousKiB(wrapper.pid());
     wrapper.stop();
 
     const auto percentile = BenchStatistics::percentile;

@@ -134,23 +134,11 @@ void TuvoDBusWrapper::sourceAddedSlot(const QString &uuid, const QString &)
         return;
 
     TuvoAdaptorFactory::attachSourceAdaptors(source);
-
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString serviceName = TuvoBusNames::sourceServiceName(source->pluginName(), uuid);
-    qDebug() << "sourceAddedSlot: register service :" << serviceName;
-    if (!bus.registerService(serviceName)) {
-        qCritical() << "sourceAddedSlot: Failed to register service";
-        QCoreApplication::exit(1);
-    }
-    const QString objectPath = TuvoBusNames::sourceObjectPath(uuid);
-    if (!bus.registerObject(objectPath, source)) {
-        qCritical() << "sourceAddedSlot: Failed to register object";
-        QCoreApplication::exit(1);
-    }
-    objectPaths.insert(uuid, objectPath);
-    serviceNames.insert(uuid, serviceName);
-    pendingHellos.append(uuid);
-    QTimer::singleShot(0, this, &TuvoDBusWrapper::sendNewServiceSignal);
+    static const PublishLog log = {"sourceAddedSlot: register service :",
+                                   "sourceAddedSlot: Failed to register service",
+                                   "sourceAddedSlot: Failed to register object"};
+    publish(source, uuid, TuvoBusNames::sourceServiceName(source->pluginName(), uuid),
+            TuvoBusNames::sourceObjectPath(uuid), log);
 }
 
 void TuvoDBusWrapper::rendererAddedSlot(const QString &uuid, const QString &name)
@@ -175,17 +163,26 @@ void TuvoDBusWrapper::rendererAddedSlot(const QString &uuid, const QString &name
     }
 
     TuvoAdaptorFactory::attachRendererAdaptors(renderer);
+    static const PublishLog log = {"rendererAddedSlot: register service:",
+                                   "rendererAddedSlot: Failed to register service",
+                                   "rendererAddedSlot: Failed to register object"};
+    publish(renderer, uuid, TuvoBusNames::rendererServiceName(renderer->pluginName(), uuid),
+            TuvoBusNames::rendererObjectPath(uuid), log);
+}
 
+void TuvoDBusWrapper::publish(QObject *object, const QString &uuid, const QString &serviceName,
+                              const QString &objectPath, const PublishLog &log)
+{
+    // A failed registration ends the process, but only once the event loop runs again:
+    // the object is recorded and greeted all the same.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString serviceName = TuvoBusNames::rendererServiceName(renderer->pluginName(), uuid);
-    qDebug() << "rendererAddedSlot: register service:" << serviceName;
+    qDebug() << log.registering << serviceName;
     if (!bus.registerService(serviceName)) {
-        qCritical() << "rendererAddedSlot: Failed to register service";
+        qCritical() << log.serviceFailed;
         QCoreApplication::exit(1);
     }
-    const QString objectPath = TuvoBusNames::rendererObjectPath(uuid);
-    if (!bus.registerObject(objectPath, renderer)) {
-        qCritical() << "rendererAddedSlot: Failed to register object";
+    if (!bus.registerObject(objectPath, object)) {
+        qCritical() << log.objectFailed;
         QCoreApplication::exit(1);
     }
     objectPaths.insert(uuid, objectPath);

@@ -47,6 +47,17 @@ private Q_SLOTS:
     void handleActivityChange(ActivityMonitor::Activity activity);
 
 private:
+    // The log lines of one kind of object, as its added-slot names them.
+    struct PublishLog {
+        const char *registering;
+        const char *serviceFailed;
+        const char *objectFailed;
+    };
+    // Takes a source's or renderer's name and path on the bus, records them under its
+    // uuid, and greets it with its hello signal once the event loop runs again.
+    void publish(QObject *object, const QString &uuid, const QString &serviceName,
+                 const QString &objectPath, const PublishLog &log);
+
     TuvoInternalRegistry *registry = nullptr;
     QMap<QString, QString> objectPaths;
     QMap<QString, QString> serviceNames;

@@ -6,86 +6,74 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// Device activity from a screensaver of the test's own on the private bus.
+#include <memory>
+
+// Device activity from a screensaver of the test's own on the private bus, driven by
+// scripts: "m" starts the monitor; "on1"/"on0" bring the screensaver onto the bus,
+// active or not; "1"/"0" make it emit ActiveChanged; "off" takes it off the bus; "fake"
+// sends ActiveChanged(true) from somebody else who merely claims to be a screensaver.
 class tst_ActivityMonitor : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void activeWithoutScreenSaver()
+    void script_data()
     {
-        ActivityMonitor monitor(nullptr);
-        QSignalSpy changes(&monitor, &ActivityMonitor::activityChanged);
-        QCOMPARE(monitor.get(), ActivityMonitor::Active);
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("states"); // after each step: A active, I inactive, - no monitor yet
+        QTest::addColumn<int>("changes");
+        QTest::addColumn<int>("questions"); // GetActive calls the screensaver answered
         // The question to an absent screensaver gets its error; nothing changes.
-        QTest::qWait(100);
-        QCOMPARE(changes.count(), 0);
-        QCOMPARE(monitor.get(), ActivityMonitor::Active);
+        QTest::newRow("no screensaver") << "m" << "A" << 0 << 0;
+        QTest::newRow("already active") << "on1 m" << "-I" << 1 << 1;
+        QTest::newRow("follows ActiveChanged") << "on0 m 1 0 0 1" << "-AIAAI" << 3 << 1;
+        // Nobody stops the device once the screensaver has gone.
+        QTest::newRow("comes and goes") << "m on1 off on1" << "AIAI" << 3 << 2;
+        QTest::newRow("other senders ignored") << "on0 m fake" << "-AA" << 0 << 1;
     }
-
-    void screenSaverAlreadyActive()
+    void script()
     {
-        TestScreenSaver screensaver(true);
-        QVERIFY(screensaver.appear());
-        ActivityMonitor monitor(nullptr);
-        QSignalSpy changes(&monitor, &ActivityMonitor::activityChanged);
-        QTRY_COMPARE(monitor.get(), ActivityMonitor::Inactive);
-        QCOMPARE(changes.count(), 1);
-        QCOMPARE(changes.first().first().value<ActivityMonitor::Activity>(), ActivityMonitor::Inactive);
-        QCOMPARE(screensaver.getActiveCalls(), 1);
-    }
-
-    void followsActiveChanged()
-    {
-        TestScreenSaver screensaver(false);
-        QVERIFY(screensaver.appear());
-        ActivityMonitor monitor(nullptr);
-        QSignalSpy changes(&monitor, &ActivityMonitor::activityChanged);
-        QTRY_COMPARE(screensaver.getActiveCalls(), 1);
-        screensaver.setActive(true);
-        QTRY_COMPARE(monitor.get(), ActivityMonitor::Inactive);
-        screensaver.setActive(false);
-        QTRY_COMPARE(monitor.get(), ActivityMonitor::Active);
-        screensaver.setActive(false); // no change, no signal
-        screensaver.setActive(true);
-        QTRY_COMPARE(changes.count(), 3);
-    }
-
-    void followsTheScreenSaverComingAndGoing()
-    {
-        ActivityMonitor monitor(nullptr);
-        QSignalSpy changes(&monitor, &ActivityMonitor::activityChanged);
-        {
-            TestScreenSaver screensaver(true);
-            QVERIFY(screensaver.appear());
-            QTRY_COMPARE(monitor.get(), ActivityMonitor::Inactive);
-            screensaver.leave();
-            // Nobody stops the device any more.
-            QTRY_COMPARE(monitor.get(), ActivityMonitor::Active);
+        QFETCH(QString, script);
+        QFETCH(QString, states);
+        QFETCH(int, changes);
+        QFETCH(int, questions);
+        TestScreenSaver screensaver;
+        std::unique_ptr<ActivityMonitor> monitor;
+        std::unique_ptr<QSignalSpy> spy;
+        auto state = [&] {
+            return !monitor ? QLatin1Char('-')
+                            : QLatin1Char(monitor->get() == ActivityMonitor::Active ? 'A' : 'I');
+        };
+        const QStringList steps = script.split(QLatin1Char(' '));
+        for (int i = 0; i < steps.size(); ++i) {
+            const QString &step = steps.at(i);
+            if (step == QLatin1String("m")) {
+                monitor = std::make_unique<ActivityMonitor>(nullptr);
+                spy = std::make_unique<QSignalSpy>(monitor.get(), &ActivityMonitor::activityChanged);
+                if (screensaver.isOnBus())
+                    QTRY_VERIFY(screensaver.getActiveCalls() > 0);
+            } else if (step.startsWith(QLatin1String("on"))) {
+                screensaver.setActive(step.endsWith(QLatin1Char('1')));
+                QVERIFY(screensaver.appear());
+            } else if (step == QLatin1String("off")) {
+                screensaver.leave();
+            } else if (step == QLatin1String("fake")) {
+                QDBusMessage fake = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                                               QStringLiteral("org.freedesktop.ScreenSaver"),
+                                                               QStringLiteral("ActiveChanged"));
+                QVERIFY(QDBusConnection::sessionBus().send(fake << true));
+            } else {
+                screensaver.setActive(step == QLatin1String("1"));
+            }
+            QTRY_COMPARE(state(), states.at(i));
         }
-        TestScreenSaver another(true);
-        QVERIFY(another.appear());
-        QTRY_COMPARE(monitor.get(), ActivityMonitor::Inactive);
-        QCOMPARE(changes.count(), 3);
-    }
-
-    void signalsOfOtherSendersAreIgnored()
-    {
-        TestScreenSaver screensaver(false);
-        QVERIFY(screensaver.appear());
-        ActivityMonitor monitor(nullptr);
-        QTRY_COMPARE(screensaver.getActiveCalls(), 1);
-        // Somebody else on the bus who merely claims to be a screensaver.
-        QDBusMessage fake = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/ScreenSaver"),
-                                                       QStringLiteral("org.freedesktop.ScreenSaver"),
-                                                       QStringLiteral("ActiveChanged"));
-        fake << true;
-        QSignalSpy changes(&monitor, &ActivityMonitor::activityChanged);
-        QVERIFY(QDBusConnection::sessionBus().send(fake));
-        // A grace period for a wrong change to show; nothing may happen.
+        // A grace period for a wrong change to show.
         QTest::qWait(200);
-        QCOMPARE(monitor.get(), ActivityMonitor::Active);
-        QCOMPARE(changes.count(), 0);
+        QCOMPARE(state(), states.back());
+        QCOMPARE(spy->count(), changes);
+        if (changes > 0)
+            QCOMPARE(spy->last().first().value<ActivityMonitor::Activity>(), monitor->get());
+        QCOMPARE(screensaver.getActiveCalls(), questions);
     }
 };
 

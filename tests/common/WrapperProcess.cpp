@@ -3,14 +3,20 @@
 #include "BusSignalRecorder.h"
 #include "TestPaths.h"
 
+#include <QDBusMessage>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 
 WrapperProcess::WrapperProcess(QObject *parent)
     : QObject(parent)
     , m_environment(QProcessEnvironment::systemEnvironment())
+    , m_hellos(new BusSignalRecorder(QString(), QStringLiteral("/com/oxbel/tuvo/plugin"),
+                                     QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("new_plugin"),
+                                     QDBusConnection::sessionBus(), this))
 {
     m_process.setProgram(TestPaths::wrapper());
     m_process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
@@ -30,8 +36,7 @@ void WrapperProcess::setEnv(const QString &name, const QString &value)
 
 bool WrapperProcess::start(const QStringList &arguments, bool waitForHello, int timeoutMs)
 {
-    BusSignalRecorder hello(QString(), QStringLiteral("/com/oxbel/tuvo/plugin"),
-                            QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("new_plugin"));
+    const int before = m_hellos->count();
     m_process.setProcessEnvironment(m_environment);
     m_process.setArguments(arguments);
     m_process.start();
@@ -39,13 +44,27 @@ bool WrapperProcess::start(const QStringList &arguments, bool waitForHello, int 
         return false;
     if (!waitForHello)
         return true;
-    QDeadlineTimer deadline(timeoutMs);
-    while (hello.count() == 0 && isRunning() && !deadline.hasExpired())
-        QTest::qWait(2);
-    if (hello.count() == 0)
+    // Woken by the hello itself, so that start-up can be timed.
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    connect(m_hellos, &BusSignalRecorder::received, &loop, &QEventLoop::quit);
+    connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
+    if (m_hellos->count() == before && isRunning())
+        loop.exec();
+    if (m_hellos->count() == before)
         return false;
-    m_helloName = hello.firstArguments().value(0);
+    m_helloName = m_hellos->firstArguments().value(before);
     return true;
+}
+
+bool WrapperProcess::activate(const QString &hello, int timeoutMs)
+{
+    BusSignalRecorder published(QString(), QStringLiteral("/com/oxbel/tuvo/registry"),
+                                QStringLiteral("com.oxbel.tuvo.registry"), hello);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+        QStringLiteral("com.oxbel.tuvo.plugin.") + m_helloName, QStringLiteral("/com/oxbel/tuvo/plugin/") + m_helloName,
+        QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("activate")));
+    return reply.type() == QDBusMessage::ReplyMessage && published.waitForCount(1, timeoutMs);
 }
 
 bool WrapperProcess::waitForExit(int timeoutMs)
@@ -70,6 +89,13 @@ void WrapperProcess::kill()
         return;
     m_process.kill();
     m_process.waitForFinished(5000);
+}
+
+void WrapperProcess::stop()
+{
+    sendSignal(SIGTERM);
+    if (isRunning() && !m_process.waitForFinished(5000))
+        kill();
 }
 
 QString WrapperProcess::errorOutput()

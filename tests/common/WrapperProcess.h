@@ -9,8 +9,9 @@
 class BusSignalRecorder;
 
 /*!
- * The real tuvo-dbus-wrapper as a child process on the test's private bus.
- * Standard error is collected; the process gets a home directory of its own.
+ * The real tuvo-dbus-wrapper as a child process on the private bus, for the tests and
+ * the benchmarks. Standard error is collected; a test gives the process a home
+ * directory of its own.
  */
 class WrapperProcess : public QObject
 {
@@ -30,6 +31,11 @@ public:
      */
     bool start(const QStringList &arguments, bool waitForHello = true, int timeoutMs = 10000);
     bool startWithPlugin(const QString &plugin) { return start({plugin}); }
+    /*!
+     * Activates the plugin as a client on the session bus and waits for the registry's
+     * \a hello signal ("new_renderer" or "new_source") of what it publishes.
+     */
+    bool activate(const QString &hello, int timeoutMs = 10000);
 
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     bool waitForExit(int timeoutMs = 10000);
@@ -39,6 +45,8 @@ public:
     void sendSignal(int signal);
     /*! Stops a process that is still running; further calls do nothing. */
     void kill();
+    /*! Ends the process as a person would (SIGTERM), killing it when that fails. */
+    void stop();
 
     /*! What the process wrote to standard error so far. */
     QString errorOutput();
@@ -52,6 +60,7 @@ private:
     QProcessEnvironment m_environment;
     QByteArray m_errors;
     QString m_helloName;
+    BusSignalRecorder *m_hellos; // made before start(), so that no timed start waits for it
 };
 
 #endif

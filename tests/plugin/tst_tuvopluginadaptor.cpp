@@ -1,141 +1,84 @@
 #include "TuvoPluginAdaptor.h"
 #include "TuvoPluginController.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
+#include "BusClient.h"
+
+#include <QMap>
 #include <QSignalSpy>
 #include <QTest>
-#include <QUuid>
 
-// The control interface on a real private bus: clients are connections of their own.
+#include <map>
+#include <memory>
+
+// The control interface on a real private bus, driven by scripts of clients, each a
+// connection of its own: "+a" is an activate call by client "a", "-a" its deactivate
+// call, "xa" the client leaving the bus.
 class tst_TuvoPluginAdaptor : public QObject
 {
     Q_OBJECT
 
-    TuvoPluginController *controller = nullptr;
-    QStringList clientNames;
-
-    QDBusConnection newClient()
-    {
-        const QString name = QUuid::createUuid().toString(QUuid::Id128);
-        clientNames.append(name);
-        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-    }
-
-    bool call(const QDBusConnection &client, const QString &method)
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QDBusConnection::sessionBus().baseService(), QStringLiteral("/control"),
-            QStringLiteral("com.oxbel.tuvo.plugin"), method);
-        // The adaptor answers on this same thread: keep the event loop running.
-        const QDBusMessage reply = QDBusConnection(client).call(call, QDBus::BlockWithGui);
-        return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().isEmpty();
-    }
-
 private Q_SLOTS:
-    void init()
+    void script_data()
     {
-        controller = new TuvoPluginController;
-        new TuvoPluginAdaptor(controller);
-        QVERIFY(QDBusConnection::sessionBus().registerObject(QStringLiteral("/control"), controller));
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("deactivations");
+        QTest::addColumn<QStringList>("activators");
+        QTest::addColumn<QStringList>("warnings");
+        QTest::newRow("caller's unique name") << "+a" << 0 << QStringList{"a"} << QStringList();
+        QTest::newRow("vanished client") << "+a +b xa" << 0 << QStringList{"b"} << QStringList();
+        QTest::newRow("last vanished client") << "+a +b xa xb" << 1 << QStringList() << QStringList();
+        // Leaving after a deactivate must not deactivate again: the witness's leaving
+        // comes after it.
+        QTest::newRow("deactivate ends the watch") << "+a -a xa +w xw" << 2 << QStringList() << QStringList();
+        QTest::newRow("deactivate by a stranger") << "+a -a -s" << 2 << QStringList()
+            << QStringList{"TuvoPluginAdaptor::deactivate failed to disconnect NameOwnerChanged signal"};
+        // The bus connection already holds that watch and says so.
+        QTest::newRow("repeated activate") << "+a +a xa" << 1 << QStringList()
+            << QStringList{"TuvoPluginAdaptor::activate failed to connect NameOwnerChanged signal"};
     }
-
-    void cleanup()
+    void script()
     {
-        QDBusConnection::sessionBus().unregisterObject(QStringLiteral("/control"));
-        delete controller;
-        for (const QString &name : qAsConst(clientNames))
-            QDBusConnection::disconnectFromBus(name);
-        clientNames.clear();
-    }
+        QFETCH(QString, script);
+        QFETCH(int, deactivations);
+        QFETCH(QStringList, activators);
+        QFETCH(QStringList, warnings);
+        TuvoPluginController controller;
+        new TuvoPluginAdaptor(&controller);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(bus.registerObject(QStringLiteral("/control"), &controller));
+        QSignalSpy deactivated(&controller, &TuvoPluginController::deactivationRequested);
+        for (const QString &warning : warnings)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
 
-    void activateListsTheCallersUniqueName()
-    {
-        QDBusConnection client = newClient();
-        QSignalSpy activations(controller, &TuvoPluginController::activationRequested);
-        QVERIFY(call(client, QStringLiteral("activate")));
-        QCOMPARE(activations.count(), 1);
-        QCOMPARE(controller->activatorList(), QStringList{client.baseService()});
-    }
-
-    void vanishedClientIsDeactivated()
-    {
-        QString first, second, secondUnique;
-        {
-            // A connection closes only once no QDBusConnection refers to it.
-            QDBusConnection a = newClient();
-            QDBusConnection b = newClient();
-            QVERIFY(call(a, QStringLiteral("activate")));
-            QVERIFY(call(b, QStringLiteral("activate")));
-            first = a.name();
-            second = b.name();
-            secondUnique = b.baseService();
+        std::map<QString, std::unique_ptr<BusClient>> clients;
+        QMap<QString, QString> letters; // unique name -> client
+        for (const QString &step : script.split(QLatin1Char(' '))) {
+            std::unique_ptr<BusClient> &client = clients[step.mid(1)];
+            if (!client) {
+                client = std::make_unique<BusClient>();
+                letters.insert(client->uniqueName(), step.mid(1));
+            }
+            if (step.startsWith(QLatin1Char('x'))) {
+                client->disconnect();
+                continue;
+            }
+            // The adaptor answers on this thread: the call keeps the event loop running.
+            const QDBusMessage reply = client->call(bus.baseService(), QStringLiteral("/control"),
+                                                    QStringLiteral("com.oxbel.tuvo.plugin"),
+                                                    step.startsWith(QLatin1Char('+')) ? QStringLiteral("activate")
+                                                                                      : QStringLiteral("deactivate"));
+            QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+            QCOMPARE(reply.arguments(), QVariantList());
         }
-        QSignalSpy deactivations(controller, &TuvoPluginController::deactivationRequested);
-
-        QDBusConnection::disconnectFromBus(first);
-        QTRY_COMPARE(controller->activatorList(), QStringList{secondUnique});
-        QCOMPARE(deactivations.count(), 0);
-
-        QDBusConnection::disconnectFromBus(second);
-        QTRY_COMPARE(deactivations.count(), 1);
-        QVERIFY(!controller->isActive());
-    }
-
-    void explicitDeactivateEndsTheWatch()
-    {
-        QDBusConnection client = newClient();
-        QVERIFY(call(client, QStringLiteral("activate")));
-        QSignalSpy deactivations(controller, &TuvoPluginController::deactivationRequested);
-        QVERIFY(call(client, QStringLiteral("deactivate")));
-        QCOMPARE(deactivations.count(), 1);
-
-        // Leaving the bus afterwards must not deactivate a second time. A watched
-        // witness leaving after it proves that the daemon's signals have arrived.
-        const QString name = client.name();
-        client = QDBusConnection(QString());
-        QDBusConnection::disconnectFromBus(name);
-        QString witnessName;
-        {
-            QDBusConnection witness = newClient();
-            QVERIFY(call(witness, QStringLiteral("activate")));
-            witnessName = witness.name();
-        }
-        QDBusConnection::disconnectFromBus(witnessName);
-        QTRY_COMPARE(deactivations.count(), 2);
-        QCOMPARE(controller->activatorList(), QStringList());
-    }
-
-    void deactivateWithoutActivateStillReachesTheController()
-    {
-        QDBusConnection active = newClient();
-        QVERIFY(call(active, QStringLiteral("activate")));
-        QVERIFY(call(active, QStringLiteral("deactivate")));
-        QSignalSpy deactivations(controller, &TuvoPluginController::deactivationRequested);
-
-        QDBusConnection stranger = newClient();
-        QTest::ignoreMessage(QtWarningMsg,
-                             "TuvoPluginAdaptor::deactivate failed to disconnect NameOwnerChanged signal");
-        QVERIFY(call(stranger, QStringLiteral("deactivate")));
-        QCOMPARE(deactivations.count(), 1);
-    }
-
-    void repeatedActivateListsOnce()
-    {
-        QString name;
-        {
-            QDBusConnection client = newClient();
-            QVERIFY(call(client, QStringLiteral("activate")));
-            // The bus connection already holds that watch and says so.
-            QTest::ignoreMessage(QtWarningMsg,
-                                 "TuvoPluginAdaptor::activate failed to connect NameOwnerChanged signal");
-            QVERIFY(call(client, QStringLiteral("activate")));
-            QCOMPARE(controller->activatorList(), QStringList{client.baseService()});
-            name = client.name();
-        }
-        QSignalSpy deactivations(controller, &TuvoPluginController::deactivationRequested);
-        QDBusConnection::disconnectFromBus(name);
-        QTRY_COMPARE(deactivations.count(), 1);
+        auto listed = [&] {
+            QStringList names;
+            for (const QString &name : controller.activatorList())
+                names.append(letters.value(name));
+            return names;
+        };
+        QTRY_COMPARE(listed(), activators);
+        QTRY_COMPARE(deactivated.count(), deactivations);
+        bus.unregisterObject(QStringLiteral("/control"));
     }
 };
 

@@ -3,94 +3,62 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// The controller's states (waiting, active, idle) and its two edge signals.
+// The controller's states (waiting, active, idle) and its two edge signals, driven by
+// scripts of client calls: "+a" is an activate by client "a", "-a" its deactivate.
 class tst_TuvoPluginController : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void freshControllerCountsAsActive()
+    void script_data()
     {
-        TuvoPluginController controller;
-        QTest::ignoreMessage(QtDebugMsg,
-                             "bool TuvoPluginController::isActive() still waiting for first activation");
-        QVERIFY(controller.isActive());
-        QSignalSpy deactivations(&controller, &TuvoPluginController::deactivationRequested);
-        controller.deactivate(QStringLiteral(":1.7"));
-        QCOMPARE(deactivations.count(), 0);
-        QTest::ignoreMessage(QtDebugMsg,
-                             "bool TuvoPluginController::isActive() still waiting for first activation");
-        QVERIFY(controller.isActive());
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("activations");
+        QTest::addColumn<int>("deactivations");
+        QTest::addColumn<QStringList>("activators");
+        QTest::addColumn<bool>("active");
+        // Before the first activation there is nobody to lose.
+        QTest::newRow("waiting") << "-:1.7" << 0 << 0 << QStringList() << true;
+        QTest::newRow("first activation") << "+a" << 1 << 0 << QStringList{"a"} << true;
+        QTest::newRow("same client listed once") << "+a +a" << 1 << 0 << QStringList{"a"} << true;
+        QTest::newRow("one of two leaves") << "+a +b -a" << 1 << 0 << QStringList{"b"} << true;
+        QTest::newRow("last one leaves") << "+a +b -a -b" << 1 << 1 << QStringList() << false;
+        QTest::newRow("idle asks again") << "+a -a -a" << 1 << 2 << QStringList() << false;
+        QTest::newRow("new client reactivates") << "+a -a +c" << 2 << 1 << QStringList{"c"} << true;
+        QTest::newRow("case sensitive") << "+Client +client -CLIENT" << 1 << 0
+                                        << QStringList{"Client", "client"} << true;
+        QTest::newRow("empty name") << "+ -" << 1 << 1 << QStringList() << false;
     }
-
-    void firstActivationSignalsBeforeListing()
+    void script()
     {
+        QFETCH(QString, script);
+        QFETCH(int, activations);
+        QFETCH(int, deactivations);
+        QFETCH(QStringList, activators);
+        QFETCH(bool, active);
         TuvoPluginController controller;
-        QStringList listedDuringSignal{QStringLiteral("unset")};
+        QSignalSpy activated(&controller, &TuvoPluginController::activationRequested);
+        QSignalSpy deactivated(&controller, &TuvoPluginController::deactivationRequested);
+        // The activation is asked for before the first client is listed.
+        QStringList listedDuringActivation;
         connect(&controller, &TuvoPluginController::activationRequested, this,
-                [&] { listedDuringSignal = controller.activatorList(); });
-        QSignalSpy activations(&controller, &TuvoPluginController::activationRequested);
-        controller.activate(QStringLiteral("a"));
-        QCOMPARE(activations.count(), 1);
-        QVERIFY(listedDuringSignal.isEmpty());
-        QCOMPARE(controller.activatorList(), QStringList{QStringLiteral("a")});
-        QVERIFY(controller.isActive());
-    }
-
-    void sameClientListedOnce()
-    {
-        TuvoPluginController controller;
-        QSignalSpy activations(&controller, &TuvoPluginController::activationRequested);
-        controller.activate(QStringLiteral("a"));
-        controller.activate(QStringLiteral("a"));
-        QCOMPARE(activations.count(), 1);
-        QCOMPARE(controller.activatorList(), QStringList{QStringLiteral("a")});
-    }
-
-    void lastActivatorLeavingDeactivates()
-    {
-        TuvoPluginController controller;
-        QSignalSpy activations(&controller, &TuvoPluginController::activationRequested);
-        QSignalSpy deactivations(&controller, &TuvoPluginController::deactivationRequested);
-        controller.activate(QStringLiteral("a"));
-        controller.activate(QStringLiteral("b"));
-        controller.deactivate(QStringLiteral("a"));
-        QCOMPARE(deactivations.count(), 0);
-        QVERIFY(controller.isActive());
-
-        QTest::ignoreMessage(QtDebugMsg, "No more activators");
-        controller.deactivate(QStringLiteral("b"));
-        QCOMPARE(deactivations.count(), 1);
-        QVERIFY(!controller.isActive());
-
-        // Idle: every further deactivation asks again; a new client reactivates.
-        controller.deactivate(QStringLiteral("b"));
-        QCOMPARE(deactivations.count(), 2);
-        controller.activate(QStringLiteral("c"));
-        QCOMPARE(activations.count(), 2);
-        QVERIFY(controller.isActive());
-    }
-
-    void namesAreCaseSensitive()
-    {
-        TuvoPluginController controller;
-        QSignalSpy deactivations(&controller, &TuvoPluginController::deactivationRequested);
-        controller.activate(QStringLiteral("Client"));
-        controller.activate(QStringLiteral("client"));
-        QCOMPARE(controller.activatorList().size(), 2);
-        controller.deactivate(QStringLiteral("CLIENT"));
-        QCOMPARE(controller.activatorList().size(), 2);
-        QCOMPARE(deactivations.count(), 0);
-    }
-
-    void emptyNameIsAnActivator()
-    {
-        TuvoPluginController controller;
-        QSignalSpy deactivations(&controller, &TuvoPluginController::deactivationRequested);
-        controller.activate(QString());
-        QVERIFY(controller.isActive());
-        controller.deactivate(QString());
-        QCOMPARE(deactivations.count(), 1);
+                [&] { listedDuringActivation += controller.activatorList(); });
+        if (deactivations > 0)
+            QTest::ignoreMessage(QtDebugMsg, "No more activators");
+        for (const QString &step : script.split(QLatin1Char(' '))) {
+            if (step.startsWith(QLatin1Char('+')))
+                controller.activate(step.mid(1));
+            else
+                controller.deactivate(step.mid(1));
+        }
+        QCOMPARE(activated.count(), activations);
+        QCOMPARE(deactivated.count(), deactivations);
+        QCOMPARE(listedDuringActivation, QStringList());
+        QCOMPARE(controller.activatorList(), activators);
+        if (activations == 0)
+            QTest::ignoreMessage(QtDebugMsg,
+                                 "bool TuvoPluginController::isActive() still waiting for first activation");
+        QCOMPARE(controller.isActive(), active);
     }
 };
 

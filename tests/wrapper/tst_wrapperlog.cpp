@@ -22,14 +22,6 @@ class tst_WrapperLog : public QObject
 
     bool createdMarker = false;
 
-    static QString readFile(const QString &path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromUtf8(file.readAll());
-    }
-
 private Q_SLOTS:
     void cleanup()
     {
@@ -59,17 +51,13 @@ private Q_SLOTS:
             createdMarker = true;
         }
         QTemporaryDir home;
-        const QString logPath = home.filePath(QStringLiteral("libtuvo-test-plugin.log"));
-        {
-            QFile earlier(logPath);
-            QVERIFY(earlier.open(QIODevice::WriteOnly));
-            earlier.write("earlier line\n");
-        }
+        QFile file(home.filePath(QStringLiteral("libtuvo-test-plugin.log")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier line\n") > 0);
+        file.close();
 
         WrapperProcess wrapper;
         wrapper.setHome(home.path());
-        wrapper.setEnv(QStringLiteral("TUVO_TEST_PLUGIN_OBJECTS"),
-                       QStringLiteral("source:b_src:P:b;renderer:a_ren:P:a"));
+        wrapper.setEnv(QStringLiteral("TUVO_TEST_PLUGIN_OBJECTS"), QStringLiteral("source:b_src:P:b;renderer:a_ren:P:a"));
         QVERIFY(wrapper.startWithPlugin(TestPaths::testPlugin()));
         BusClient client;
         QVERIFY(client.activate(QStringLiteral("libtuvo_test_plugin")));
@@ -78,33 +66,30 @@ private Q_SLOTS:
         QVERIFY(wrapper.waitForExit());
         QCOMPARE(wrapper.exitCode(), 0);
 
-        const QString log = readFile(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString log = QString::fromUtf8(file.readAll());
         QVERIFY(log.startsWith(QLatin1String("earlier line\n")));
-        QVERIFY(log.contains(QLatin1String("Starting new plugin:  ") + TestPaths::testPlugin()));
-        QVERIFY(log.contains(QLatin1String("tuvo-dbus-wrapper revision: N/A")));
-        QVERIFY(log.contains(QLatin1String("tuvo-dbus-wrapper builtime:")));
-        QVERIFY(log.contains(QLatin1String("activated:  \"") + TestPaths::testPlugin() + QLatin1Char('"')));
-        QVERIFY(log.contains(QLatin1String("void TuvoDBusWrapper::deinitialize()")));
+        for (const QString &line : {QStringLiteral("Starting new plugin:  ") + TestPaths::testPlugin(),
+                                    QStringLiteral("tuvo-dbus-wrapper revision: N/A"), QStringLiteral("tuvo-dbus-wrapper builtime:"),
+                                    QStringLiteral("activated:  \"%1\"").arg(TestPaths::testPlugin()),
+                                    QStringLiteral("void TuvoDBusWrapper::deinitialize()")})
+            QVERIFY2(log.contains(line), qPrintable(line));
 
-        // One line per message, each stamped with time and level.
-        const QStringList lines = log.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        // One line per message, each stamped with time and level; withdrawal at quit in
+        // ascending key order.
         const QRegularExpression stamp(QStringLiteral(
             "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\[(debug|warning|critical)\\] "));
         int stamped = 0;
-        for (const QString &line : lines)
-            stamped += stamp.match(line).hasMatch() ? 1 : 0;
-        QVERIFY(stamped > 10);
-
-        // Withdrawal at quit, in ascending key order.
         QStringList unregistered;
-        for (const QString &line : lines) {
+        for (const QString &line : log.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            stamped += stamp.match(line).hasMatch() ? 1 : 0;
             const int at = line.indexOf(QLatin1String("unregister object "));
             if (at >= 0)
                 unregistered.append(line.mid(at + 18).section(QLatin1Char(' '), 0, 0));
         }
-        QCOMPARE(unregistered, (QStringList{QStringLiteral("\"/com/oxbel/tuvo/plugin/libtuvo_test_plugin\""),
-                                            QStringLiteral("\"/com/oxbel/tuvo/renderer/a_ren\""),
-                                            QStringLiteral("\"/com/oxbel/tuvo/source/b_src\"")}));
+        QVERIFY(stamped > 10);
+        QCOMPARE(unregistered, (QStringList{"\"/com/oxbel/tuvo/plugin/libtuvo_test_plugin\"",
+                                            "\"/com/oxbel/tuvo/renderer/a_ren\"", "\"/com/oxbel/tuvo/source/b_src\""}));
     }
 };
 

@@ -5,7 +5,6 @@
 #include "TestScreenSaver.h"
 #include "WrapperProcess.h"
 
-#include <QDBusMessage>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,13 +17,29 @@ const QString TestPluginName = QStringLiteral("libtuvo_test_plugin");
 const QString TestControlService = QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_test_plugin");
 const QString TestPluginService = QStringLiteral("com.oxbel.tuvo.testplugin");
 
-QString sourceService(const QString &pluginPart, const QString &uuid)
+QString service(const char *kind, const QString &plugin, const QString &uuid)
 {
-    return QStringLiteral("com.oxbel.tuvo.source.%1.%2").arg(pluginPart, uuid);
+    return QStringLiteral("com.oxbel.tuvo.%1.%2.%3").arg(QLatin1String(kind), plugin, uuid);
 }
-QString rendererService(const QString &pluginPart, const QString &uuid)
+
+BusSignalRecorder *hellos(const char *member, QObject *parent)
 {
-    return QStringLiteral("com.oxbel.tuvo.renderer.%1.%2").arg(pluginPart, uuid);
+    return new BusSignalRecorder(QString(), QStringLiteral("/com/oxbel/tuvo/registry"),
+                                 QStringLiteral("com.oxbel.tuvo.registry"), QLatin1String(member),
+                                 QDBusConnection::sessionBus(), parent);
+}
+
+// The tuvo names (other than the test plugin's own) that were taken, or given up.
+QStringList tuvoNames(const BusSignalRecorder &changes, bool taken)
+{
+    QStringList names;
+    for (const QVariantList &args : changes.arguments()) {
+        const QString name = args.value(0).toString();
+        if (name.startsWith(QLatin1String("com.oxbel.tuvo.")) && name != TestPluginService
+            && args.value(taken ? 1 : 2).toString().isEmpty())
+            names.append(name);
+    }
+    return names;
 }
 } // namespace
 
@@ -43,26 +58,7 @@ class tst_WrapperProcess : public QObject
         QVERIFY(wrapper.startWithPlugin(TestPaths::testPlugin()));
     }
 
-    // Unique names that own a tuvo name, in the order they lost it.
-    static QStringList lostTuvoNames(const BusSignalRecorder &changes)
-    {
-        QStringList lost;
-        for (const QVariantList &args : changes.arguments()) {
-            const QString name = args.value(0).toString();
-            if (name.startsWith(QLatin1String("com.oxbel.tuvo.")) && args.value(2).toString().isEmpty()
-                && !name.startsWith(TestPluginService))
-                lost.append(name);
-        }
-        return lost;
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(home.isValid());
-        QVERIFY(QFile::exists(TestPaths::wrapper()));
-    }
-
     void cleanup()
     {
         // No test leaves a wrapper behind to disturb the next one.
@@ -74,7 +70,6 @@ private Q_SLOTS:
         QProcess process;
         process.start(TestPaths::wrapper(), QStringList());
         QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 1);
         QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()).trimmed(),
                  QStringLiteral("use: tuvo-dbus-wrapper <PLUGIN>"));
@@ -82,100 +77,95 @@ private Q_SLOTS:
 
     void derivedNamesOfThePluginControl()
     {
-        BusSignalRecorder hello(QString(), QStringLiteral("/com/oxbel/tuvo/plugin"),
-                                QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("new_plugin"));
         WrapperProcess wrapper;
         wrapper.setHome(home.path());
         // Further arguments are ignored.
         QVERIFY(wrapper.start({TestPaths::samplePlugin(), QStringLiteral("ignored")}));
         QCOMPARE(wrapper.helloName(), QStringLiteral("libtuvo_sample_plugin"));
-        QVERIFY(hello.waitForCount(1));
-        QCOMPARE(hello.messages().first().path(), QStringLiteral("/com/oxbel/tuvo/plugin"));
-        QCOMPARE(hello.messages().first().arguments(), QVariantList{QStringLiteral("libtuvo_sample_plugin")});
-
-        const QString service = QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin");
-        QVERIFY(TestBus::hasOwner(service));
-        const QString xml =
-            TestBus::introspect(service, QStringLiteral("/com/oxbel/tuvo/plugin/libtuvo_sample_plugin"));
+        const QString xml = TestBus::introspect(QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin"),
+                                                QStringLiteral("/com/oxbel/tuvo/plugin/libtuvo_sample_plugin"));
         QVERIFY2(xml.contains(QLatin1String("<interface name=\"com.oxbel.tuvo.plugin\">")), qPrintable(xml));
-        QVERIFY(xml.contains(QLatin1String("<method name=\"activate\"")));
-        QVERIFY(xml.contains(QLatin1String("<method name=\"deactivate\"")));
         // Nothing is loaded before a client asks for it.
-        QVERIFY(!TestBus::hasOwner(QStringLiteral("com.oxbel.tuvo.source.Sample-Plugin.sample_source")));
+        QVERIFY(!TestBus::hasOwner(service("source", QStringLiteral("Sample-Plugin"), QStringLiteral("sample_source"))));
     }
 
-    void secondProcessForTheSamePluginFails()
+    // Each ends the process with status 1 and says why.
+    void failures_data()
     {
+        QTest::addColumn<QString>("plugin"); // "versioned": a versioned file name of the test plugin
+        QTest::addColumn<QString>("objects");
+        QTest::addColumn<bool>("activate");
+        QTest::addColumn<QString>("message");
+        const QString taken = QStringLiteral("Registering service fails.");
+        const QString notActivated = QStringLiteral("Not able to activate plugin, exiting wrapper!");
+        QTest::newRow("name taken") << TestPaths::testPlugin() << QString() << false << taken;
+        QTest::newRow("versioned file name") << "versioned" << QString() << false << taken;
+        QTest::newRow("missing plugin") << "/nonexistent/libtuvo-missing.so" << QString() << true << notActivated;
+        QTest::newRow("failing plugin") << TestPaths::testPlugin() << "bogus" << true << notActivated;
+        QTest::newRow("source uuid") << TestPaths::testPlugin() << "source:bad-uuid:Test Plugin:x" << true
+                                     << "sourceAddedSlot: Failed to register object";
+        QTest::newRow("renderer uuid") << TestPaths::testPlugin() << "renderer:bad-uuid:Test Plugin:x" << true
+                                       << "rendererAddedSlot: Failed to register object";
+    }
+    void failures()
+    {
+        QFETCH(QString, plugin);
+        QFETCH(QString, objects);
+        QFETCH(bool, activate);
+        QFETCH(QString, message);
         WrapperProcess first;
-        startTestWrapper(first);
-        WrapperProcess second;
-        second.setHome(home.path());
-        QVERIFY(second.start({TestPaths::testPlugin()}, false));
-        QVERIFY(second.waitForExit());
-        QCOMPARE(second.exitCode(), 1);
-        QVERIFY(second.errorOutput().contains(QLatin1String("Registering service fails.")));
-        QVERIFY(first.isRunning());
-    }
-
-    void versionedFileNameIsRefusedByTheBus()
-    {
+        if (QByteArray(QTest::currentDataTag()) == "name taken")
+            startTestWrapper(first);
         QTemporaryDir dir;
-        const QString versioned = dir.filePath(QStringLiteral("libtuvo-test-plugin.so.1"));
-        QVERIFY(QFile::link(TestPaths::testPlugin(), versioned));
+        if (plugin == QLatin1String("versioned")) {
+            plugin = dir.filePath(QStringLiteral("libtuvo-test-plugin.so.1"));
+            QVERIFY(QFile::link(TestPaths::testPlugin(), plugin));
+        }
         WrapperProcess wrapper;
         wrapper.setHome(home.path());
-        QVERIFY(wrapper.start({versioned}, false));
+        if (!objects.isEmpty())
+            wrapper.setEnv(QStringLiteral("TUVO_TEST_PLUGIN_OBJECTS"), objects);
+        QVERIFY(wrapper.start({plugin}, activate));
+        BusClient client;
+        if (activate)
+            QVERIFY(client.activate(wrapper.helloName()));
         QVERIFY(wrapper.waitForExit());
         QCOMPARE(wrapper.exitCode(), 1);
-        QVERIFY(wrapper.errorOutput().contains(QLatin1String("Registering service fails.")));
+        QVERIFY2(wrapper.errorOutput().contains(message), qPrintable(wrapper.errorOutput()));
+        QCOMPARE(first.isRunning(), !first.helloName().isEmpty()); // the holder stays
     }
 
+    // An outside client whose activation ends when it exits; proxies stay off the bus.
     void gdbusActivationPublishesInOrder()
     {
         WrapperProcess wrapper;
-        startTestWrapper(wrapper, QStringLiteral("renderer:r_one:Test Plugin:First;"
-                                                 "source:s_two:Test Plugin:Second;"
+        startTestWrapper(wrapper, QStringLiteral("renderer:r_one:Test Plugin:First;proxysource:p_src:Test Plugin:ps;"
+                                                 "source:s_two:Test Plugin:Second;proxyrenderer:p_ren:Test Plugin:pr;"
                                                  "renderer:r_three:Other:Third"));
-        BusSignalRecorder sources(QString(), QStringLiteral("/com/oxbel/tuvo/registry"),
-                                  QStringLiteral("com.oxbel.tuvo.registry"), QStringLiteral("new_source"));
-        BusSignalRecorder renderers(QString(), QStringLiteral("/com/oxbel/tuvo/registry"),
-                                    QStringLiteral("com.oxbel.tuvo.registry"), QStringLiteral("new_renderer"));
+        BusSignalRecorder *sources = hellos("new_source", this);
+        BusSignalRecorder *renderers = hellos("new_renderer", this);
         QScopedPointer<BusSignalRecorder> changes(BusSignalRecorder::nameOwnerChanges());
-
-        // An outside client; its activation ends when it exits.
         QProcess gdbus;
-        gdbus.start(QStringLiteral("gdbus"),
-                    {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                     TestControlService, QStringLiteral("--object-path"),
-                     QStringLiteral("/com/oxbel/tuvo/plugin/") + TestPluginName,
-                     QStringLiteral("--method"), QStringLiteral("com.oxbel.tuvo.plugin.activate")});
+        gdbus.start(QStringLiteral("gdbus"), {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                                              TestControlService, QStringLiteral("--object-path"),
+                                              QStringLiteral("/com/oxbel/tuvo/plugin/") + TestPluginName,
+                                              QStringLiteral("--method"), QStringLiteral("com.oxbel.tuvo.plugin.activate")});
         QVERIFY(gdbus.waitForFinished(10000));
         QCOMPARE(gdbus.exitCode(), 0);
         QCOMPARE(QString::fromLocal8Bit(gdbus.readAllStandardOutput()).trimmed(), QStringLiteral("()"));
 
-        QVERIFY(renderers.waitForCount(2));
-        QVERIFY(sources.waitForCount(1));
-        QCOMPARE(renderers.arguments().at(0),
-                 (QVariantList{QStringLiteral("Test Plugin"), QStringLiteral("r_one"), QStringLiteral("First")}));
-        QCOMPARE(renderers.arguments().at(1),
-                 (QVariantList{QStringLiteral("Other"), QStringLiteral("r_three"), QStringLiteral("Third")}));
-        QCOMPARE(sources.arguments().at(0),
-                 (QVariantList{QStringLiteral("Test Plugin"), QStringLiteral("s_two"), QStringLiteral("Second")}));
-        // Publication order across both kinds: r_one, s_two, r_three.
-        QStringList acquired;
-        for (const QVariantList &args : changes->arguments()) {
-            const QString name = args.value(0).toString();
-            if (args.value(1).toString().isEmpty() && name.startsWith(QLatin1String("com.oxbel.tuvo."))
-                && name != TestPluginService)
-                acquired.append(args.value(0).toString());
-        }
-        QCOMPARE(acquired.mid(0, 3), (QStringList{rendererService(QStringLiteral("Test-Plugin"), QStringLiteral("r_one")),
-                                                  sourceService(QStringLiteral("Test-Plugin"), QStringLiteral("s_two")),
-                                                  rendererService(QStringLiteral("Other"), QStringLiteral("r_three"))}));
+        QVERIFY(renderers->waitForCount(2) && sources->waitForCount(1));
+        QCOMPARE(renderers->arguments(), (QList<QVariantList>{{"Test Plugin", "r_one", "First"}, {"Other", "r_three", "Third"}}));
+        QCOMPARE(sources->arguments(), (QList<QVariantList>{{"Test Plugin", "s_two", "Second"}}));
+        const QStringList published{service("renderer", "Test-Plugin", "r_one"), service("source", "Test-Plugin", "s_two"),
+                                    service("renderer", "Other", "r_three")};
+        QCOMPARE(tuvoNames(*changes, true).mid(0, 3), published);
 
         // gdbus has exited: the plugin is unloaded and its objects leave the bus.
-        QVERIFY(TestBus::waitForName(rendererService(QStringLiteral("Test-Plugin"), QStringLiteral("r_one")), false));
-        QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("Test-Plugin"), QStringLiteral("s_two")), false));
+        for (const QString &name : published)
+            QVERIFY(TestBus::waitForName(name, false));
+        QVERIFY(!tuvoNames(*changes, true).join(QLatin1Char(' ')).contains(QLatin1String(".p_")));
+        QCOMPARE(renderers->count() + sources->count(), 3);
         QVERIFY(wrapper.isRunning());
     }
 
@@ -183,11 +173,9 @@ private Q_SLOTS:
     {
         WrapperProcess wrapper;
         startTestWrapper(wrapper);
-        const QString source = sourceService(QStringLiteral("Test-Plugin"), QStringLiteral("test_source"));
-        BusClient stays;
-        BusClient leaves;
-        QVERIFY(leaves.activate(TestPluginName));
-        QVERIFY(stays.activate(TestPluginName));
+        const QString source = service("source", "Test-Plugin", "test_source");
+        BusClient stays, leaves;
+        QVERIFY(leaves.activate(TestPluginName) && stays.activate(TestPluginName));
         QVERIFY(TestBus::waitForName(source));
         QScopedPointer<BusSignalRecorder> changes(BusSignalRecorder::nameOwnerChanges());
         const QString leaving = leaves.uniqueName();
@@ -208,193 +196,92 @@ private Q_SLOTS:
         QVERIFY(wrapper.isRunning());
     }
 
-    void inactiveDeviceEndsAProcessThatLostItsClients()
-    {
-        TestScreenSaver screensaver(true);
-        QVERIFY(screensaver.appear());
-        WrapperProcess wrapper;
-        startTestWrapper(wrapper);
-        QTRY_VERIFY(screensaver.getActiveCalls() > 0);
-        BusClient client;
-        QVERIFY(client.activate(TestPluginName));
-        QVERIFY(wrapper.isRunning());
-        QVERIFY(client.deactivate(TestPluginName));
-        QVERIFY(wrapper.waitForExit());
-        QCOMPARE(wrapper.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(wrapper.exitCode(), 0);
-    }
-
     void deviceBecomingInactiveEndsAnIdleProcess()
     {
         TestScreenSaver screensaver(false);
         QVERIFY(screensaver.appear());
         WrapperProcess wrapper;
         startTestWrapper(wrapper);
+        QTRY_VERIFY(screensaver.getActiveCalls() > 0);
+        // Never activated: an inactive device ends nothing.
+        screensaver.setActive(true);
+        screensaver.setActive(false);
+        // A grace period for a wrong exit to show.
+        QTest::qWait(300);
+        QVERIFY(wrapper.isRunning());
         BusClient client;
         QVERIFY(client.activate(TestPluginName));
         client.disconnect();
-        QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("Test-Plugin"), QStringLiteral("test_source")), false));
+        QVERIFY(TestBus::waitForName(service("source", "Test-Plugin", "test_source"), false));
         QVERIFY(wrapper.isRunning());
         screensaver.setActive(true);
         QVERIFY(wrapper.waitForExit());
-        QCOMPARE(wrapper.exitCode(), 0);
-    }
-
-    void neverActivatedProcessStays()
-    {
-        TestScreenSaver screensaver(true);
-        QVERIFY(screensaver.appear());
-        WrapperProcess wrapper;
-        startTestWrapper(wrapper);
-        QTRY_VERIFY(screensaver.getActiveCalls() > 0);
-        screensaver.setActive(false);
-        screensaver.setActive(true);
-        // A grace period for a wrong exit to show; nothing may happen.
-        QTest::qWait(300);
-        QVERIFY(wrapper.isRunning());
-        wrapper.sendSignal(SIGTERM);
-        QVERIFY(wrapper.waitForExit());
+        QCOMPARE(wrapper.exitStatus(), QProcess::NormalExit);
         QCOMPARE(wrapper.exitCode(), 0);
     }
 
     void quitWithdrawsEverythingInKeyOrder_data()
     {
-        QTest::addColumn<bool>("bySignal");
-        QTest::newRow("inactivity") << false;
-        QTest::newRow("SIGTERM") << true;
-        QTest::newRow("SIGINT") << true;
+        QTest::addColumn<int>("signal");
+        QTest::newRow("inactivity") << 0;
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
     }
     void quitWithdrawsEverythingInKeyOrder()
     {
-        QFETCH(bool, bySignal);
+        QFETCH(int, signal);
         TestScreenSaver screensaver(true);
         QVERIFY(screensaver.appear());
         WrapperProcess wrapper;
-        startTestWrapper(wrapper, QStringLiteral("source:z_source:P:z;renderer:b_renderer:P:b;"
-                                                 "source:a_source:P:a"));
+        startTestWrapper(wrapper, QStringLiteral("source:z_source:P:z;renderer:b_renderer:P:b;source:a_source:P:a"));
         BusClient client;
         QVERIFY(client.activate(TestPluginName));
-        QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("P"), QStringLiteral("a_source"))));
+        QVERIFY(TestBus::waitForName(service("source", "P", "a_source")));
         QScopedPointer<BusSignalRecorder> changes(BusSignalRecorder::nameOwnerChanges());
-
-        if (bySignal) {
-            wrapper.sendSignal(QByteArray(QTest::currentDataTag()) == "SIGINT" ? SIGINT : SIGTERM);
+        if (signal) {
+            wrapper.sendSignal(signal);
         } else {
-            // Leave the bus with the device idle: unloaded, then the process ends.
+            // The last client's deactivate with the device idle: unloaded, then the process ends.
             QTRY_VERIFY(screensaver.getActiveCalls() > 0);
-            client.disconnect();
+            QVERIFY(client.deactivate(TestPluginName));
         }
         QVERIFY(wrapper.waitForExit());
         QCOMPARE(wrapper.exitStatus(), QProcess::NormalExit);
         QCOMPARE(wrapper.exitCode(), 0);
-        QVERIFY(!TestBus::hasOwner(TestControlService));
-
-        const QStringList lost = lostTuvoNames(*changes);
-        if (bySignal) {
+        const QStringList lost = tuvoNames(*changes, false);
+        if (signal) {
             // Ascending keys: the controller's class name sorts before lower-case uuids.
-            QCOMPARE(lost, (QStringList{TestControlService, sourceService(QStringLiteral("P"), QStringLiteral("a_source")),
-                                        rendererService(QStringLiteral("P"), QStringLiteral("b_renderer")),
-                                        sourceService(QStringLiteral("P"), QStringLiteral("z_source"))}));
+            QCOMPARE(lost, (QStringList{TestControlService, service("source", "P", "a_source"),
+                                        service("renderer", "P", "b_renderer"), service("source", "P", "z_source")}));
         } else {
             // The objects went with the unload already; then only the control object remains.
-            QCOMPARE(lost.last(), TestControlService);
             QCOMPARE(lost.size(), 4);
+            QCOMPARE(lost.last(), TestControlService);
         }
-    }
-
-    void invalidUuidEndsTheProcess_data()
-    {
-        QTest::addColumn<QString>("objects");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("source") << "source:bad-uuid:Test Plugin:x" << "sourceAddedSlot: Failed to register object";
-        QTest::newRow("renderer") << "renderer:bad-uuid:Test Plugin:x" << "rendererAddedSlot: Failed to register object";
-    }
-    void invalidUuidEndsTheProcess()
-    {
-        QFETCH(QString, objects);
-        QFETCH(QString, message);
-        WrapperProcess wrapper;
-        startTestWrapper(wrapper, objects);
-        BusClient client;
-        QVERIFY(client.activate(TestPluginName));
-        QVERIFY(wrapper.waitForExit());
-        QCOMPARE(wrapper.exitCode(), 1);
-        QVERIFY2(wrapper.errorOutput().contains(message), qPrintable(wrapper.errorOutput()));
-    }
-
-    void failedActivationEndsTheProcess()
-    {
-        WrapperProcess wrapper;
-        wrapper.setEnv(QStringLiteral("TUVO_TEST_PLUGIN_FAIL"), QStringLiteral("1"));
-        startTestWrapper(wrapper);
-        BusClient client;
-        QVERIFY(client.activate(TestPluginName));
-        QVERIFY(wrapper.waitForExit());
-        QCOMPARE(wrapper.exitCode(), 1);
-        QVERIFY(wrapper.errorOutput().contains(QLatin1String("Not able to activate plugin, exiting wrapper!")));
-    }
-
-    void missingPluginFailsActivation()
-    {
-        WrapperProcess wrapper;
-        wrapper.setHome(home.path());
-        QVERIFY(wrapper.start({QStringLiteral("/nonexistent/libtuvo-missing.so")}));
-        BusClient client;
-        QVERIFY(client.activate(QStringLiteral("libtuvo_missing")));
-        QVERIFY(wrapper.waitForExit());
-        QCOMPARE(wrapper.exitCode(), 1);
-        QVERIFY(wrapper.errorOutput().contains(QLatin1String("Not able to activate plugin, exiting wrapper!")));
-    }
-
-    void proxiesAreNeverPublished()
-    {
-        WrapperProcess wrapper;
-        startTestWrapper(wrapper, QStringLiteral("proxysource:p_src:Test Plugin:ps;"
-                                                 "proxyrenderer:p_ren:Test Plugin:pr;"
-                                                 "source:real_src:Test Plugin:rs"));
-        BusSignalRecorder sources(QString(), QStringLiteral("/com/oxbel/tuvo/registry"),
-                                  QStringLiteral("com.oxbel.tuvo.registry"), QStringLiteral("new_source"));
-        BusSignalRecorder renderers(QString(), QStringLiteral("/com/oxbel/tuvo/registry"),
-                                    QStringLiteral("com.oxbel.tuvo.registry"), QStringLiteral("new_renderer"));
-        BusClient client;
-        QVERIFY(client.activate(TestPluginName));
-        QVERIFY(sources.waitForCount(1));
-        QCOMPARE(sources.arguments().first().value(1).toString(), QStringLiteral("real_src"));
-        QVERIFY(!TestBus::hasOwner(sourceService(QStringLiteral("Test-Plugin"), QStringLiteral("p_src"))));
-        QVERIFY(!TestBus::hasOwner(rendererService(QStringLiteral("Test-Plugin"), QStringLiteral("p_ren"))));
-        QCOMPARE(renderers.count(), 0);
     }
 
     void withdrawnAndReportedAgain()
     {
         WrapperProcess wrapper;
         startTestWrapper(wrapper, QStringLiteral("source:s_one:Test Plugin:One"));
-        BusSignalRecorder sources(QString(), QStringLiteral("/com/oxbel/tuvo/registry"),
-                                  QStringLiteral("com.oxbel.tuvo.registry"), QStringLiteral("new_source"));
+        BusSignalRecorder *sources = hellos("new_source", this);
         BusClient client;
         QVERIFY(client.activate(TestPluginName));
-        QVERIFY(sources.waitForCount(1));
-        const QString service = sourceService(QStringLiteral("Test-Plugin"), QStringLiteral("s_one"));
-        QVERIFY(TestBus::hasOwner(service));
-
+        QVERIFY(sources->waitForCount(1));
+        const QString name = service("source", "Test-Plugin", "s_one");
         auto control = [&](const QString &method, const QVariantList &args) {
             return client.call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test"),
-                               QStringLiteral("com.oxbel.tuvo.test.Plugin"), method, args)
-                .arguments()
-                .value(0)
-                .toBool();
+                               QStringLiteral("com.oxbel.tuvo.test.Plugin"), method, args).arguments().value(0).toBool();
         };
         QVERIFY(control(QStringLiteral("remove_object"), {QStringLiteral("s_one")}));
-        QVERIFY(TestBus::waitForName(service, false));
-        const QString xml = TestBus::introspect(TestBus::owner(TestControlService),
-                                                QStringLiteral("/com/oxbel/tuvo/source"));
+        QVERIFY(TestBus::waitForName(name, false));
+        const QString xml = TestBus::introspect(TestBus::owner(TestControlService), QStringLiteral("/com/oxbel/tuvo/source"));
         QVERIFY2(!xml.contains(QLatin1String("s_one")), qPrintable(xml));
 
-        QVERIFY(control(QStringLiteral("add_object"), {QStringLiteral("source"), QStringLiteral("s_one"),
-                                                       QStringLiteral("Test Plugin"), QStringLiteral("One again")}));
-        QVERIFY(sources.waitForCount(2));
-        QCOMPARE(sources.arguments().at(1).value(2).toString(), QStringLiteral("One again"));
-        QVERIFY(TestBus::hasOwner(service));
+        QVERIFY(control(QStringLiteral("add_object"), {"source", "s_one", "Test Plugin", "One again"}));
+        QVERIFY(sources->waitForCount(2));
+        QCOMPARE(sources->arguments().at(1).value(2).toString(), QStringLiteral("One again"));
+        QVERIFY(TestBus::hasOwner(name));
     }
 };
 
