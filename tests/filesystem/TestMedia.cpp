@@ -7,10 +7,8 @@
 
 #include <cmath>
 
-#include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
-#include <taglib/tag.h>
 #include <taglib/wavfile.h>
 
 namespace TestMedia {
@@ -22,80 +20,46 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-bool writeWav(const QString &path, int durationMs, int frequency, int sampleRate)
+bool writeWav(const QString &path, int durationMs)
 {
-    const quint32 samples = quint32(qint64(sampleRate) * durationMs / 1000);
-    QByteArray data;
-    data.reserve(int(samples * 2));
-    for (quint32 i = 0; i < samples; ++i) {
-        const qint16 value = qint16(8000 * std::sin(2 * M_PI * frequency * i / sampleRate));
-        char bytes[2];
-        qToLittleEndian(value, bytes);
-        data.append(bytes, 2);
-    }
+    constexpr int Rate = 8000;
     QByteArray wav;
-    const auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
-    const auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
+    const auto put = [&wav](quint32 value, int size) {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        wav.append(bytes, size);
+    };
+    const quint32 samples = quint32(Rate * durationMs / 1000);
     wav.append("RIFF");
-    u32(quint32(36 + data.size()));
+    put(36 + samples * 2, 4);
     wav.append("WAVEfmt ");
-    u32(16);
-    u16(1); // PCM
-    u16(1); // mono
-    u32(quint32(sampleRate));
-    u32(quint32(sampleRate * 2));
-    u16(2);
-    u16(16);
+    put(16, 4), put(1, 2), put(1, 2), put(Rate, 4), put(Rate * 2, 4), put(2, 2), put(16, 2); // PCM, mono
     wav.append("data");
-    u32(quint32(data.size()));
-    wav.append(data);
+    put(samples * 2, 4);
+    for (quint32 i = 0; i < samples; ++i)
+        put(quint16(qint16(8000 * std::sin(2 * M_PI * 440 * i / Rate))), 2);
     return writeFile(path, wav);
 }
 
-namespace {
-void setTags(TagLib::Tag *tag, const Tags &tags)
-{
-    tag->setTitle(TagLib::String(tags.title.toStdString(), TagLib::String::UTF8));
-    tag->setArtist(TagLib::String(tags.artist.toStdString(), TagLib::String::UTF8));
-    tag->setAlbum(TagLib::String(tags.album.toStdString(), TagLib::String::UTF8));
-    tag->setGenre(TagLib::String(tags.genre.toStdString(), TagLib::String::UTF8));
-    tag->setTrack(uint(tags.track));
-    tag->setYear(uint(tags.year));
-}
-} // namespace
-
 bool tag(const QString &path, const Tags &tags)
 {
-    const QByteArray name = QFile::encodeName(path);
-    if (path.endsWith(QLatin1String(".wav"))) {
-        // Both kinds of WAV tags: TagLib reads ID3v2 first, GStreamer only RIFF INFO.
-        TagLib::RIFF::WAV::File file(name.constData());
-        if (!file.isValid())
-            return false;
-        setTags(file.ID3v2Tag(), tags);
-        setTags(file.InfoTag(), tags);
-        return file.save(TagLib::RIFF::WAV::File::AllTags);
-    }
-    TagLib::FileRef file(name.constData());
-    if (file.isNull() || !file.tag())
+    TagLib::RIFF::WAV::File file(QFile::encodeName(path).constData());
+    if (!file.isValid())
         return false;
-    setTags(file.tag(), tags);
-    return file.save();
+    for (TagLib::Tag *tag : {static_cast<TagLib::Tag *>(file.ID3v2Tag()), static_cast<TagLib::Tag *>(file.InfoTag())}) {
+        tag->setTitle(TagLib::String(tags.title.toStdString(), TagLib::String::UTF8));
+        tag->setArtist(TagLib::String(tags.artist.toStdString(), TagLib::String::UTF8));
+        tag->setAlbum(TagLib::String(tags.album.toStdString(), TagLib::String::UTF8));
+        tag->setGenre(TagLib::String(tags.genre.toStdString(), TagLib::String::UTF8));
+        tag->setTrack(uint(tags.track));
+        tag->setYear(uint(tags.year));
+    }
+    return file.save(TagLib::RIFF::WAV::File::AllTags);
 }
 
 bool writeTaggedWav(const QString &path, int durationMs, const Tags &tags)
 {
     return writeWav(path, durationMs) && tag(path, tags);
-}
-
-QString filesystemPlugin()
-{
-    return QStringLiteral(TUVO_FILESYSTEM_PLUGIN);
-}
-
-QString gstreamerPlugin()
-{
-    return QStringLiteral(TUVO_GSTREAMER_PLUGIN);
 }
 
 } // namespace TestMedia

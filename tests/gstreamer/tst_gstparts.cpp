@@ -34,30 +34,19 @@ void TestGstParts::errorCodes_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<bool>("isDirectory");
     QTest::addColumn<int>("expected");
-    const quint32 resource = GST_RESOURCE_ERROR;
-    const quint32 stream = GST_STREAM_ERROR;
-    const quint32 core = GST_CORE_ERROR;
-    const quint32 library = GST_LIBRARY_ERROR;
-    QTest::newRow("resource not found") << resource << int(GST_RESOURCE_ERROR_NOT_FOUND) << false
-                                        << int(TuvoError::ErrorResourceNotFound);
-    QTest::newRow("is a directory") << resource << int(GST_RESOURCE_ERROR_OPEN_READ) << true
-                                    << int(TuvoError::ErrorResourceIsContainer);
-    QTest::newRow("cannot open") << resource << int(GST_RESOURCE_ERROR_OPEN_READ) << false
-                                 << int(TuvoError::ErrorResourceUnreadable);
-    QTest::newRow("not authorized") << resource << int(GST_RESOURCE_ERROR_NOT_AUTHORIZED) << false
-                                    << int(TuvoError::ErrorResourceUnreadable);
-    QTest::newRow("could not determine type") << stream << int(GST_STREAM_ERROR_TYPE_NOT_FOUND) << false
-                                              << int(TuvoError::ErrorUnsupportedMedia);
-    QTest::newRow("no decoder") << stream << int(GST_STREAM_ERROR_CODEC_NOT_FOUND) << false
-                                << int(TuvoError::ErrorUnsupportedMedia);
-    QTest::newRow("missing plugin") << core << int(GST_CORE_ERROR_MISSING_PLUGIN) << false
-                                    << int(TuvoError::ErrorUnsupportedMedia);
-    QTest::newRow("decoding failed") << stream << int(GST_STREAM_ERROR_DECODE) << false
-                                     << int(TuvoError::ErrorPlaybackFailed);
-    QTest::newRow("no device") << resource << int(GST_RESOURCE_ERROR_OPEN_WRITE) << false
-                               << int(TuvoError::ErrorPlaybackFailed);
-    QTest::newRow("library") << library << int(GST_LIBRARY_ERROR_INIT) << false
-                             << int(TuvoError::ErrorPlaybackFailed);
+    const auto row = [](const char *name, quint32 domain, int code, bool isDirectory, TuvoError::Code expected) {
+        QTest::newRow(name) << domain << code << isDirectory << int(expected);
+    };
+    row("resource not found", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND, false, TuvoError::ErrorResourceNotFound);
+    row("is a directory", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, true, TuvoError::ErrorResourceIsContainer);
+    row("cannot open", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, false, TuvoError::ErrorResourceUnreadable);
+    row("not authorized", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_AUTHORIZED, false, TuvoError::ErrorResourceUnreadable);
+    row("could not determine type", GST_STREAM_ERROR, GST_STREAM_ERROR_TYPE_NOT_FOUND, false, TuvoError::ErrorUnsupportedMedia);
+    row("no decoder", GST_STREAM_ERROR, GST_STREAM_ERROR_CODEC_NOT_FOUND, false, TuvoError::ErrorUnsupportedMedia);
+    row("missing plugin", GST_CORE_ERROR, GST_CORE_ERROR_MISSING_PLUGIN, false, TuvoError::ErrorUnsupportedMedia);
+    row("decoding failed", GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, false, TuvoError::ErrorPlaybackFailed);
+    row("no device", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_WRITE, false, TuvoError::ErrorPlaybackFailed);
+    row("library", GST_LIBRARY_ERROR, GST_LIBRARY_ERROR_INIT, false, TuvoError::ErrorPlaybackFailed);
 }
 
 void TestGstParts::errorCodes()
