@@ -54,8 +54,6 @@ bool TestPropertyHost::requestExtensionProperty(const QString &name, QObject *re
     case Unsendable:
         answer.invoke(name, QVariant::fromValue(QUrl(QStringLiteral("sample:///cover.png"))));
         return true;
-    case Never:
-        return true;
     case Refuse:
         return false;
     case AnswerThenRefuse:
@@ -83,7 +81,7 @@ bool TestPropertyHost::set_read_mode(const QString &mode)
         ReadMode mode;
     } modes[] = {
         {"now", Now},     {"later", Later}, {"invalid", Invalid}, {"unsendable", Unsendable},
-        {"never", Never}, {"refuse", Refuse}, {"answer-then-refuse", AnswerThenRefuse},
+        {"refuse", Refuse}, {"answer-then-refuse", AnswerThenRefuse},
     };
     for (const auto &entry : modes) {
         if (mode == QLatin1String(entry.name)) {

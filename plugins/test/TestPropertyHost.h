@@ -26,7 +26,6 @@ class TuvoMediaObject;
  *   "later"      keep the request until answer() or answer_invalid()
  *   "invalid"    answer inside the call with an invalid value
  *   "unsendable" answer inside the call with a value D-Bus cannot carry
- *   "never"      accept the request and forget it
  *   "refuse"     refuse the request
  *   "answer-then-refuse"  answer inside the call as "now" does, then refuse all the
  *                same, as a confused plugin might
@@ -65,7 +64,7 @@ public Q_SLOTS:
     void reset();
 
 private:
-    enum ReadMode { Now, Later, Invalid, Unsendable, Never, Refuse, AnswerThenRefuse };
+    enum ReadMode { Now, Later, Invalid, Unsendable, Refuse, AnswerThenRefuse };
     int answerKept(const QString &name, const QVariant &value);
 
     TuvoMediaObject *m_object;

@@ -116,28 +116,18 @@ bool TestRenderer::gotoIndex(uint index)
     return command(QStringLiteral("gotoIndex"), QStringLiteral("gotoIndex(%1)").arg(index));
 }
 
-TestRenderer::Mode TestRenderer::nextMode(Query query)
-{
-    QList<Mode> &queued = m_queuedModes[query];
-    if (!queued.isEmpty())
-        return queued.takeFirst();
-    return m_modes.value(query, Later);
-}
-
 template <typename AnswerNow>
 bool TestRenderer::request(Query query, const TuvoCallback &callback, AnswerNow answerNow)
 {
     // As any renderer must: a callback that cannot be answered is refused.
     if (!callback.isValid())
         return false;
-    switch (nextMode(query)) {
+    switch (m_modes.value(query, Later)) {
     case Later:
         m_outstanding[query].append(callback);
         return true;
     case Now:
         answerNow();
-        return true;
-    case Never:
         return true;
     case Refuse:
         return false;
@@ -218,7 +208,6 @@ bool TestRenderer::parseMode(const QString &text, Mode *mode)
     static const QHash<QString, Mode> modes{
         {QStringLiteral("later"), Later},
         {QStringLiteral("now"), Now},
-        {QStringLiteral("never"), Never},
         {QStringLiteral("refuse"), Refuse},
     };
     if (!modes.contains(text))

@@ -17,9 +17,8 @@ class TestRendererControl;
  * TestRendererControl on the bus.
  *
  * Per query kind a mode decides how a request is met: Later (kept until the test
- * answers it; the default), Now (answered inside the request with preset values),
- * Never (accepted and forgotten) or Refuse (refused). Modes queued for a kind apply to
- * the next requests one by one before the kind's mode applies again.
+ * answers it; the default), Now (answered inside the request with preset values) or
+ * Refuse (refused).
  *
  * Commands succeed unless the test has set another result for them.
  */
@@ -28,7 +27,7 @@ class TestRenderer : public TuvoRenderer
     Q_OBJECT
 public:
     enum Query { StatusQuery, PositionQuery, MediaInfoQuery };
-    enum Mode { Later, Now, Never, Refuse };
+    enum Mode { Later, Now, Refuse };
 
     TestRenderer(const QString &uuid, const QString &pluginName, const QString &name,
                  QObject *parent = nullptr);
@@ -58,7 +57,6 @@ public:
     bool setCommandResult(const QString &command, bool accepted);
 
     void setMode(Query query, Mode mode) { m_modes[query] = mode; }
-    void queueModes(Query query, const QList<Mode> &modes) { m_queuedModes[query] += modes; }
     /*! Requests kept for a later answer. */
     int outstanding(Query query) const { return int(m_outstanding.value(query).size()); }
 
@@ -79,7 +77,6 @@ public:
 
 private:
     bool command(const QString &name, const QString &call);
-    Mode nextMode(Query query);
     /*! Meets a request according to its mode; \a answerNow answers it at once. */
     template <typename AnswerNow>
     bool request(Query query, const TuvoCallback &callback, AnswerNow answerNow);
@@ -89,7 +86,6 @@ private:
     QStringList m_calls;
     QHash<QString, bool> m_commandResults;
     QHash<int, Mode> m_modes;
-    QHash<int, QList<Mode>> m_queuedModes;
     QHash<int, QList<TuvoCallback>> m_outstanding;
     QString m_playlistId;
     uint m_playlistIndex = 0;

@@ -79,22 +79,6 @@ bool TestRendererControl::set_query_mode(const QString &query, const QString &mo
     return true;
 }
 
-bool TestRendererControl::queue_query_modes(const QString &query, const QStringList &modes)
-{
-    TestRenderer::Query q;
-    if (!TestRenderer::parseQuery(query, &q))
-        return false;
-    QList<TestRenderer::Mode> parsed;
-    for (const QString &mode : modes) {
-        TestRenderer::Mode m;
-        if (!TestRenderer::parseMode(mode, &m))
-            return false;
-        parsed.append(m);
-    }
-    m_renderer->queueModes(q, parsed);
-    return true;
-}
-
 int TestRendererControl::outstanding(const QString &query) const
 {
     TestRenderer::Query q;
@@ -196,9 +180,4 @@ bool TestRendererControl::add_playlist(const QString &id, const QStringList &uri
     for (const QString &uri : uris)
         entries.append(TuvoContent(uri));
     return TuvoRegistry::instance()->addPlaylist(new TuvoPlaylist(id, entries)) != nullptr;
-}
-
-bool TestRendererControl::remove_playlist(const QString &id)
-{
-    return TuvoRegistry::instance()->removePlaylist(id);
 }

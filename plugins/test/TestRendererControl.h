@@ -13,8 +13,8 @@ class TestRenderer;
  * "com.oxbel.tuvo.test.Renderer" at "/com/oxbel/tuvo/test/renderer/<uuid>" on the
  * wrapper's own connection, for as long as the renderer lives.
  *
- * Queries are "status", "position" and "media_info"; modes "later", "now", "never"
- * and "refuse" (see TestRenderer). Media info metadata is given as a{sv}: a value
+ * Queries are "status", "position" and "media_info"; modes "later", "now" and
+ * "refuse" (see TestRenderer). Media info metadata is given as a{sv}: a value
  * that is an array of variants (av) stands for the key's list of values, any other
  * value for a list of one.
  */
@@ -36,7 +36,6 @@ public Q_SLOTS:
     bool set_command_result(const QString &command, bool accepted);
 
     bool set_query_mode(const QString &query, const QString &mode);
-    bool queue_query_modes(const QString &query, const QStringList &modes);
     int outstanding(const QString &query) const;
 
     void set_status(const QString &playlistId, uint playlistIndex, int state,
@@ -62,7 +61,6 @@ public Q_SLOTS:
 
     /*! Adds a playlist of items with the given uris to the process's registry. */
     bool add_playlist(const QString &id, const QStringList &uris);
-    bool remove_playlist(const QString &id);
 
 private:
     TestRenderer *m_renderer;

@@ -1,9 +1,9 @@
 #include "TuvoExtensionAdaptor.h"
 
 #include <TuvoRenderer.h>
+#include <TuvoReplyQueue.h>
 #include <TuvoSource.h>
 
-#include <QDBusConnection>
 #include <QDBusError>
 #include <QDebug>
 
@@ -18,6 +18,28 @@ TuvoMediaObject *servedObject(TuvoRenderer *renderer, TuvoSource *source)
     if (renderer)
         return renderer;
     return source;
+}
+
+void logUnsent(const QString &name)
+{
+    qWarning() << "TuvoExtensionAdaptor:" << "Could not reply property request:" << name;
+}
+
+void sendReply(const QDBusMessage &call, const QDBusMessage &reply)
+{
+    if (TuvoReplyQueue::sendOnSessionBus(reply))
+        return;
+    const QString name = call.arguments().value(0).toString();
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        logUnsent(name);
+        return;
+    }
+    const QVariant value = reply.arguments().value(1).value<QDBusVariant>().variant();
+    qWarning() << "TuvoExtensionAdaptor:" << "Could not reply property request:" << name << value;
+    // A value the bus cannot carry (a type without a D-Bus form) would leave the caller
+    // waiting for its time-out; it learns at once that the read failed.
+    if (!TuvoReplyQueue::sendOnSessionBus(call.createErrorReply(QDBusError::Failed, FailedText)))
+        logUnsent(name);
 }
 } // namespace
 
@@ -57,30 +79,34 @@ void TuvoExtensionAdaptor::get_extension_property(const QString &property,
                                                   const QDBusMessage &message)
 {
     qDebug() << "TuvoExtensionAdaptor::get_extension_property" << property;
-    message.setDelayedReply(true);
-    pendingPropertyRequests.insert(property, message);
-    // A read of this name is already under way; its answer serves this call too.
-    if (pendingPropertyRequests.count(property) > 1)
-        return;
-
-    TuvoMediaObject *object = servedObject(renderer, source);
-    if (object && object->requestExtensionProperty(property, this, AnswerMember))
-        return;
-    // An object that answered inside the call and then refused has replied already.
-    if (!pendingPropertyRequests.contains(property))
-        return;
-    pendingPropertyRequests.remove(property);
-    refusePropertyRequest(property, message);
+    // A read of this name that is already under way serves this call too.
+    TuvoReplyQueue *queue = queueFor(property);
+    queue->add(message);
+    release(property, queue);
 }
 
-void TuvoExtensionAdaptor::refusePropertyRequest(const QString &property,
-                                                 const QDBusMessage &message)
+TuvoReplyQueue *TuvoExtensionAdaptor::queueFor(const QString &property)
 {
-    // The call keeps its delayed-reply mark: this error is its one and only reply.
-    // Without the mark the bus library would follow it with an empty reply of its own.
-    const QDBusMessage error = message.createErrorReply(QDBusError::Failed, FailedText);
-    if (!QDBusConnection::sessionBus().send(error))
-        qWarning() << "TuvoExtensionAdaptor:" << "Could not reply property request:" << property;
+    if (TuvoReplyQueue *queue = pendingPropertyRequests.value(property))
+        return queue;
+    auto ask = [this, property] {
+        TuvoMediaObject *object = servedObject(renderer, source);
+        return object && object->requestExtensionProperty(property, this, AnswerMember);
+    };
+    auto *queue = new TuvoReplyQueue(TuvoReplyQueue::AnswerAll, ask, FailedText, this);
+    queue->setSink(&sendReply);
+    pendingPropertyRequests.insert(property, queue);
+    return queue;
+}
+
+void TuvoExtensionAdaptor::release(const QString &property, TuvoReplyQueue *queue)
+{
+    // Later, not now: the queue may be inside its own request when the object answers
+    // within it. A new call for the name meanwhile gets a queue of its own.
+    if (queue->isEmpty() && pendingPropertyRequests.value(property) == queue) {
+        pendingPropertyRequests.remove(property);
+        queue->deleteLater();
+    }
 }
 
 QString TuvoExtensionAdaptor::get_name()
@@ -101,28 +127,13 @@ void TuvoExtensionAdaptor::emitPropertyChange(const QString &name, const QVarian
 void TuvoExtensionAdaptor::respondPropertyRequest(const QString &name, const QVariant &value)
 {
     qDebug() << "void TuvoExtensionAdaptor::respondPropertyRequest(const QString&, const QVariant&)";
-    // Taken out before anything is sent, so that every waiting call is answered once.
-    const QList<QDBusMessage> waiting = pendingPropertyRequests.values(name);
-    pendingPropertyRequests.remove(name);
-
-    QVariantList arguments{name};
-    if (value.isValid())
-        arguments.append(QVariant::fromValue(QDBusVariant(value)));
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    // values() lists the newest call first; callers are answered in the order they asked.
-    for (auto it = waiting.crbegin(); it != waiting.crend(); ++it) {
-        const QDBusMessage &call = *it;
-        const QDBusMessage reply = value.isValid()
-                                       ? call.createReply(arguments)
-                                       : call.createErrorReply(QDBusError::Failed, FailedText);
-        if (bus.send(reply))
-            continue;
-        qWarning() << "TuvoExtensionAdaptor:" << "Could not reply property request:" << name
-                   << value;
-        // A value the bus cannot carry (a type without a D-Bus form) would leave the
-        // caller waiting for its time-out; it learns at once that the read failed.
-        if (value.isValid()
-            && !bus.send(call.createErrorReply(QDBusError::Failed, FailedText)))
-            qWarning() << "TuvoExtensionAdaptor:" << "Could not reply property request:" << name;
-    }
+    TuvoReplyQueue *queue = pendingPropertyRequests.value(name);
+    if (!queue)
+        return;
+    queue->answer([&](const QDBusMessage &call) {
+        if (!value.isValid())
+            return call.createErrorReply(QDBusError::Failed, FailedText);
+        return call.createReply(QVariantList{name, QVariant::fromValue(QDBusVariant(value))});
+    });
+    release(name, queue);
 }

@@ -8,11 +8,12 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QMultiMap>
+#include <QHash>
 #include <QString>
 #include <QVariant>
 
 class TuvoRenderer;
+class TuvoReplyQueue;
 class TuvoSource;
 
 /*!
@@ -51,12 +52,15 @@ protected Q_SLOTS:
     void respondPropertyRequest(const QString &name, const QVariant &value);
 
 private:
-    void refusePropertyRequest(const QString &property, const QDBusMessage &message);
+    TuvoReplyQueue *queueFor(const QString &property);
+    /*! Lets go of the queue of \a property once no call waits in it. */
+    void release(const QString &property, TuvoReplyQueue *queue);
 
     TuvoRenderer *renderer = nullptr;
     TuvoSource *source = nullptr;
-    // The get_extension_property calls waiting for the object's answer, by name.
-    QMultiMap<QString, QDBusMessage> pendingPropertyRequests;
+    // The get_extension_property calls waiting for the object's answer, by name; a
+    // name is here only while calls for it wait.
+    QHash<QString, TuvoReplyQueue *> pendingPropertyRequests;
 };
 
 #endif

@@ -6,9 +6,8 @@
 #include <TuvoPlaylist.h>
 #include <TuvoRegistry.h>
 #include <TuvoRendererWire.h>
+#include <TuvoReplyQueue.h>
 
-#include <QDBusConnection>
-#include <QDBusError>
 #include <QDebug>
 #include <QUrl>
 
@@ -36,14 +35,39 @@ QUrl urlFromBus(const QString &url)
 {
     return QUrl::fromEncoded(url.toUtf8());
 }
+
+// Sends the replies of one query kind; what cannot be sent is logged by its kind.
+TuvoReplyQueue::Sink querySink(const char *answerFailure, const char *refusalFailure)
+{
+    return [answerFailure, refusalFailure](const QDBusMessage &, const QDBusMessage &reply) {
+        if (TuvoReplyQueue::sendOnSessionBus(reply))
+            return;
+        if (reply.type() != QDBusMessage::ErrorMessage)
+            qWarning() << answerFailure;
+        else if (reply.errorName() == TuvoRendererAdaptor::CancelledErrorName)
+            qWarning() << "Could not send error reply!";
+        else
+            qWarning() << refusalFailure;
+    };
+}
 } // namespace
 
 TuvoRendererAdaptor::TuvoRendererAdaptor(TuvoRenderer *renderer)
     : QDBusAbstractAdaptor(renderer)
     , renderer(renderer)
     , registry(TuvoRegistry::instance())
+    , positionCalls(new TuvoReplyQueue(TuvoReplyQueue::AnswerAll, [this] { return askPosition(); },
+                                       QStringLiteral("failed to get position"), this))
+    , statusCalls(new TuvoReplyQueue(TuvoReplyQueue::AnswerAll, [this] { return askStatus(); },
+                                     QStringLiteral("failed to get status"), this))
+    , mediaInfoCalls(new TuvoReplyQueue(TuvoReplyQueue::AnswerOldest, [this] { return askMediaInfo(); },
+                                        QStringLiteral("failed to get media info"), this))
 {
     TuvoMediaInfoDBusStruct::registerMetaType();
+    positionCalls->setSink(querySink("Could not send getPosition reply!", "Could not send error reply!"));
+    statusCalls->setSink(querySink("Could not send getStatus reply!", "Could not send error reply!"));
+    mediaInfoCalls->setSink(querySink("Could not send getCurrentMediaInfo reply!",
+                                      "TuvoRendererAdaptor::doGetCurrentMediaInfo failed to send error reply"));
 
     connect(renderer, &TuvoRenderer::stateChanged, this,
             &TuvoRendererAdaptor::rendererStateChangedSlot);
@@ -136,7 +160,7 @@ void TuvoRendererAdaptor::next()
 {
     qDebug() << "void TuvoRendererAdaptor::next()";
     // What the waiting queries would answer is about to change.
-    cancelMessages(true);
+    cancelMessages();
     if (!assignedPlaylist)
         return;
     if (!renderer->next())
@@ -146,7 +170,7 @@ void TuvoRendererAdaptor::next()
 void TuvoRendererAdaptor::previous()
 {
     qDebug() << "void TuvoRendererAdaptor::previous()";
-    cancelMessages(true);
+    cancelMessages();
     if (!assignedPlaylist)
         return;
     if (!renderer->previous())
@@ -165,58 +189,47 @@ void TuvoRendererAdaptor::goto_index(uint index)
 
 void TuvoRendererAdaptor::get_position(const QDBusMessage &message)
 {
-    message.setDelayedReply(true);
-    pendingPositionMessages.append(message);
-    if (pendingPositionMessages.size() != 1)
-        return; // the request that is out will answer this call too
-    if (!renderer->getPosition(this, PositionCallback)) {
-        // No answer follows a refusal: without an error the call would wait for its
-        // time-out, and every later call would join it.
-        qCWarning(lcTuvoRenderer) << "renderer" << renderer->uuid() << "refuses getPosition";
-        sendRefusals(pendingPositionMessages, QStringLiteral("failed to get position"));
-    }
+    positionCalls->add(message);
 }
 
 void TuvoRendererAdaptor::get_status(const QDBusMessage &message)
 {
-    message.setDelayedReply(true);
-    pendingStatusMessages.append(message);
-    if (pendingStatusMessages.size() != 1)
-        return;
-    if (!renderer->getStatus(this, StatusCallback)) {
-        qCWarning(lcTuvoRenderer) << "renderer" << renderer->uuid() << "refuses getStatus";
-        sendRefusals(pendingStatusMessages, QStringLiteral("failed to get status"));
-    }
+    statusCalls->add(message);
+}
+
+bool TuvoRendererAdaptor::askPosition()
+{
+    if (renderer->getPosition(this, PositionCallback))
+        return true;
+    qCWarning(lcTuvoRenderer) << "renderer" << renderer->uuid() << "refuses getPosition";
+    return false;
+}
+
+bool TuvoRendererAdaptor::askStatus()
+{
+    if (renderer->getStatus(this, StatusCallback))
+        return true;
+    qCWarning(lcTuvoRenderer) << "renderer" << renderer->uuid() << "refuses getStatus";
+    return false;
 }
 
 void TuvoRendererAdaptor::getPositionCallback(uint position)
 {
-    if (pendingPositionMessages.isEmpty()) {
+    const bool answered = positionCalls->answer([position](const QDBusMessage &message) {
+        return message.createReply(QVariant::fromValue(position));
+    });
+    if (!answered)
         qWarning() << "There are no D-Bus messages to reply to! TuvoRendererAdaptor::getPositionCallback()";
-        return;
-    }
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    while (!pendingPositionMessages.isEmpty()) {
-        const QDBusMessage message = pendingPositionMessages.takeFirst();
-        if (!bus.send(message.createReply(QVariant::fromValue(position))))
-            qWarning() << "Could not send getPosition reply!";
-    }
 }
 
 void TuvoRendererAdaptor::getStatusCallback(QString playlistId, uint playlistIndex, int state,
                                             QString objectId)
 {
-    if (pendingStatusMessages.isEmpty()) {
-        qWarning() << "There are no D-Bus messages to reply to! TuvoRendererAdaptor::getStatusCallback()";
-        return;
-    }
     const QVariantList arguments{playlistId, QVariant::fromValue(playlistIndex), state, objectId};
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    while (!pendingStatusMessages.isEmpty()) {
-        const QDBusMessage message = pendingStatusMessages.takeFirst();
-        if (!bus.send(message.createReply(arguments)))
-            qWarning() << "Could not send getStatus reply!";
-    }
+    const bool answered = statusCalls->answer(
+        [&arguments](const QDBusMessage &message) { return message.createReply(arguments); });
+    if (!answered)
+        qWarning() << "There are no D-Bus messages to reply to! TuvoRendererAdaptor::getStatusCallback()";
 }
 
 void TuvoRendererAdaptor::get_current_media_info(const QString &metadataKey,
@@ -224,112 +237,45 @@ void TuvoRendererAdaptor::get_current_media_info(const QString &metadataKey,
 {
     qDebug() << "void TuvoRendererAdaptor::get_current_media_info(const QString&, const QDBusMessage&)"
              << "metadataKey:" << metadataKey;
-    message.setDelayedReply(true);
-    // Kept before the renderer is asked: a renderer that answers inside the request
-    // must find the call it answers.
-    pendingMediaInfoMessages.append(message);
-    if (pendingMediaInfoMessages.size() == 1)
-        requestMediaInfo();
+    mediaInfoCalls->add(message);
 }
 
-void TuvoRendererAdaptor::requestMediaInfo()
+bool TuvoRendererAdaptor::askMediaInfo()
 {
-    if (requestingMediaInfo)
-        return;
-    requestingMediaInfo = true;
-    while (!pendingMediaInfoMessages.isEmpty()) {
-        const quint64 ended = mediaInfoCallsEnded;
-        // A copy: the list changes under the request when the renderer answers inside it.
-        const QDBusMessage message = pendingMediaInfoMessages.first();
-        if (doGetCurrentMediaInfo(message) && mediaInfoCallsEnded == ended)
-            break; // the answer comes later and serves this call
-        // Answered or ended inside the request, or refused: on with the next call.
-    }
-    requestingMediaInfo = false;
-}
-
-bool TuvoRendererAdaptor::doGetCurrentMediaInfo(const QDBusMessage &message)
-{
-    const quint64 ended = mediaInfoCallsEnded;
     // Always the whole record: the key of each call is applied to the answer.
-    if (renderer->getCurrentMediaInfo(this, MediaInfoCallback, QString()))
-        return true;
-    // An answer or a cancellation inside the request has ended the call already; it
-    // must not get a second reply.
-    if (mediaInfoCallsEnded != ended)
-        return false;
-    pendingMediaInfoMessages.removeFirst();
-    ++mediaInfoCallsEnded;
-    // The call keeps its delayed-reply mark, so this error is its only reply.
-    const QDBusMessage reply =
-        message.createErrorReply(QDBusError::Failed, QStringLiteral("failed to get media info"));
-    if (!QDBusConnection::sessionBus().send(reply))
-        qWarning() << "TuvoRendererAdaptor::doGetCurrentMediaInfo failed to send error reply";
-    return false;
+    return renderer->getCurrentMediaInfo(this, MediaInfoCallback, QString());
 }
 
 void TuvoRendererAdaptor::getCurrentMediaInfoCallback(const TuvoMediaInfo &mediaInfo)
 {
     qDebug() << "void TuvoRendererAdaptor::getCurrentMediaInfoCallback(const TuvoMediaInfo&)";
-    if (pendingMediaInfoMessages.isEmpty()) {
+    const bool answered = mediaInfoCalls->answer(
+        [&](const QDBusMessage &message) { return mediaInfoReply(message, mediaInfo); });
+    if (!answered)
         qWarning() << "There are no D-Bus messages to reply to!";
-        return;
-    }
-    const QDBusMessage message = pendingMediaInfoMessages.takeFirst();
-    ++mediaInfoCallsEnded;
-    const QString key =
-        message.arguments().isEmpty() ? QString() : message.arguments().first().toString();
-    if (key.isEmpty()) {
-        sendMediaInfoReply(message, mediaInfo);
-    } else {
-        TuvoMediaInfo selected(mediaInfo.uuid());
-        selected.setMetaData(key, mediaInfo.metaData(key));
-        sendMediaInfoReply(message, selected);
-    }
-    // Inside a request, requestMediaInfo() is running already and goes on by itself.
-    requestMediaInfo();
 }
 
-void TuvoRendererAdaptor::sendMediaInfoReply(const QDBusMessage &message,
-                                             const TuvoMediaInfo &mediaInfo)
+QDBusMessage TuvoRendererAdaptor::mediaInfoReply(const QDBusMessage &message,
+                                                 const TuvoMediaInfo &mediaInfo)
 {
     qDebug() << "void TuvoRendererAdaptor::sendMediaInfoReply(QDBusMessage, const TuvoMediaInfo&)";
-    const QVariant reply = QVariant::fromValue(TuvoMediaInfoDBus::toWire(mediaInfo));
-    if (!QDBusConnection::sessionBus().send(message.createReply(reply)))
-        qWarning() << "Could not send getCurrentMediaInfo reply!";
+    const QString key =
+        message.arguments().isEmpty() ? QString() : message.arguments().first().toString();
+    if (key.isEmpty())
+        return message.createReply(QVariant::fromValue(TuvoMediaInfoDBus::toWire(mediaInfo)));
+    TuvoMediaInfo selected(mediaInfo.uuid());
+    selected.setMetaData(key, mediaInfo.metaData(key));
+    return message.createReply(QVariant::fromValue(TuvoMediaInfoDBus::toWire(selected)));
 }
 
-void TuvoRendererAdaptor::sendErrorReplies(QList<QDBusMessage> &list, const QString &errorText,
-                                           const QString &errorName)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    while (!list.isEmpty()) {
-        const QDBusMessage message = list.takeFirst();
-        if (!bus.send(message.createErrorReply(errorName, errorText)))
-            qWarning() << "Could not send error reply!";
-    }
-}
-
-void TuvoRendererAdaptor::sendRefusals(QList<QDBusMessage> &list, const QString &errorText)
-{
-    sendErrorReplies(list, errorText, QDBusError::errorString(QDBusError::Failed));
-}
-
-void TuvoRendererAdaptor::cancelMessages(bool sendErrors)
+void TuvoRendererAdaptor::cancelMessages()
 {
     qDebug() << "void TuvoRendererAdaptor::cancelMessages(bool)";
-    if (sendErrors) {
-        sendErrorReplies(pendingPositionMessages, CancelledErrorText, CancelledErrorName);
-        sendErrorReplies(pendingStatusMessages, CancelledErrorText, CancelledErrorName);
-        sendErrorReplies(pendingMediaInfoMessages, CancelledErrorText, CancelledErrorName);
-    }
-    // A renderer request that is still out stays out; its answer serves whatever
-    // call is waiting by then.
-    pendingPositionMessages.clear();
-    pendingStatusMessages.clear();
-    if (!pendingMediaInfoMessages.isEmpty())
-        ++mediaInfoCallsEnded;
-    pendingMediaInfoMessages.clear();
+    // A renderer request that is still out stays out; its answer serves whatever call
+    // is waiting by then.
+    positionCalls->failAll(CancelledErrorName, CancelledErrorText);
+    statusCalls->failAll(CancelledErrorName, CancelledErrorText);
+    mediaInfoCalls->failAll(CancelledErrorName, CancelledErrorText);
 }
 
 // Renderer signals -------------------------------------------------------------------
@@ -341,13 +287,13 @@ void TuvoRendererAdaptor::rendererError(const TuvoError &tuvoError)
     switch (tuvoError.code()) {
     case TuvoError::ErrorPlaybackAborted:
     case TuvoError::ErrorPlaylistAborted:
-        cancelMessages(true);
+        cancelMessages();
         break;
     case TuvoError::ErrorPositionUnavailable:
-        sendErrorReplies(pendingPositionMessages, CancelledErrorText, CancelledErrorName);
+        positionCalls->failAll(CancelledErrorName, CancelledErrorText);
         break;
     case TuvoError::ErrorStatusUnavailable:
-        sendErrorReplies(pendingStatusMessages, CancelledErrorText, CancelledErrorName);
+        statusCalls->failAll(CancelledErrorName, CancelledErrorText);
         break;
     default:
         break;

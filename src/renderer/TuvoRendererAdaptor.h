@@ -17,6 +17,7 @@
 
 class TuvoPlaylist;
 class TuvoRegistry;
+class TuvoReplyQueue;
 
 /*!
  * The face of one renderer on the bus: interface "com.oxbel.tuvo.renderer" on the
@@ -87,35 +88,23 @@ private Q_SLOTS:
     void scanningInfoSlot(float status);
 
 private:
-    /*! Asks the renderer for media info, for the oldest waiting call, until one request is out. */
-    void requestMediaInfo();
-    /*!
-     * Asks the renderer for the media info that answers \a message, the oldest waiting
-     * call. On refusal the call leaves the list with its error reply; false.
-     */
-    bool doGetCurrentMediaInfo(const QDBusMessage &message);
-    void sendMediaInfoReply(const QDBusMessage &message, const TuvoMediaInfo &mediaInfo);
-    void sendErrorReplies(QList<QDBusMessage> &list, const QString &errorText,
-                          const QString &errorName);
-    /*! Ends all waiting queries: with the cancellation error, or silently. */
-    void cancelMessages(bool sendErrors);
-    /*! Answers the calls of \a list with Failed, when the renderer refused to answer them. */
-    void sendRefusals(QList<QDBusMessage> &list, const QString &errorText);
+    bool askPosition();
+    bool askStatus();
+    bool askMediaInfo();
+    /*! The reply with \a mediaInfo, or its one entry for the key that \a message names. */
+    QDBusMessage mediaInfoReply(const QDBusMessage &message, const TuvoMediaInfo &mediaInfo);
+    /*! Ends all waiting queries with the cancellation error. */
+    void cancelMessages();
 
     TuvoRenderer *renderer;
     TuvoRegistry *registry;
     // Only a guard: tells whether a playlist was assigned through this adaptor.
     TuvoPlaylist *assignedPlaylist = nullptr;
-    QList<QDBusMessage> pendingPositionMessages;
-    QList<QDBusMessage> pendingStatusMessages;
-    QList<QDBusMessage> pendingMediaInfoMessages;
-    // A renderer may answer media info inside getCurrentMediaInfo(); the outermost
-    // requestMediaInfo() then walks on through the list, so the stack does not grow
-    // with the number of waiting calls.
-    bool requestingMediaInfo = false;
-    // Media info calls leave their list only at its head; counting them tells whether
-    // the call a request was made for has ended while the renderer had control.
-    quint64 mediaInfoCallsEnded = 0;
+    // One renderer answer serves every waiting position or status call, but only the
+    // oldest media info call: each may name a different key.
+    TuvoReplyQueue *positionCalls;
+    TuvoReplyQueue *statusCalls;
+    TuvoReplyQueue *mediaInfoCalls;
 };
 
 #endif

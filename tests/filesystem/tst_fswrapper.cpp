@@ -9,7 +9,6 @@
 #include "WrapperProcess.h"
 
 #include <TuvoMetadataDecoder.h>
-#include <TuvoMetadataEncoder.h>
 
 #include <QDBusVariant>
 #include <QDateTime>
@@ -57,15 +56,7 @@ private:
     uint start(const QString &id, const QString &predicate = {}, const QStringList &more = {},
                uint skip = 0, uint count = 0)
     {
-<<<<<<< HEAD
-        QVariantMap metadata;
-        const QList<TuvoBrowseResultDBusStruct> records = m_proxy->browseRecords(browseId);
-        if (!records.isEmpty())
-            TuvoMetadataDecoder::decode(records.first().metadata, &metadata);
-        return metadata;
-=======
         return call(Source, QStringLiteral("browse"), {id, predicate, more, skip, count}).arguments().value(0).toUInt();
->>>>>>> plugin-tests
     }
     QList<TuvoBrowseResultDBusStruct> browseAll(const QString &id)
     {
@@ -235,24 +226,9 @@ void TestFsWrapper::metadata()
     QFETCH(QVariant, value);
     const QString parent = id.contains(QLatin1Char('/')) ? id.section(QLatin1Char('/'), 0, -2) : QString();
     QVariantMap meta;
-<<<<<<< HEAD
-    QVERIFY(TuvoMetadataDecoder::decode(m_proxy->browseRecords(id).first().metadata, &meta));
-    QCOMPARE(meta.value(QStringLiteral("title")).toString(), QStringLiteral("Low Tide"));
-    QCOMPARE(meta.value(QStringLiteral("artist")).toString(), QStringLiteral("The Tidewaters"));
-    QCOMPARE(meta.value(QStringLiteral("album")).toString(), QStringLiteral("Harbour Lights"));
-    QCOMPARE(meta.value(QStringLiteral("genre")).toString(), QStringLiteral("Folk"));
-    QCOMPARE(meta.value(QStringLiteral("track_number")), QVariant(1));
-    QCOMPARE(meta.value(QStringLiteral("year")), QVariant(2019));
-    QCOMPARE(meta.value(QStringLiteral("duration")), QVariant(1u));
-    QCOMPARE(meta.value(QStringLiteral("is_container")), QVariant(false));
-    QVERIFY(meta.value(QStringLiteral("mime_type")).toString().startsWith(QLatin1String("audio/")));
-    QVERIFY(meta.value(QStringLiteral("size")).toULongLong() > 19000);
-    QCOMPARE(meta.value(QStringLiteral("uri")).toString(),
-             QUrl::fromLocalFile(media(QStringLiteral("album/1.wav"))).toString());
-=======
     for (const auto &record : browseAll(parent)) {
         if (record.objectId == id)
-            QVERIFY(TuvoClientMetadataBlob::decode(record.metadata, &meta));
+            QVERIFY(TuvoMetadataDecoder::decode(record.metadata, &meta));
     }
     QVERIFY(!meta.isEmpty());
     QCOMPARE(meta.value(QStringLiteral("uri")).toString(), uri(id));
@@ -261,7 +237,6 @@ void TestFsWrapper::metadata()
         QVERIFY2(meta.value(key).toString().startsWith(value.toString().chopped(1)), qPrintable(meta.value(key).toString()));
     else
         QCOMPARE(meta.value(key), value);
->>>>>>> plugin-tests
 }
 
 void TestFsWrapper::query_data()
@@ -328,7 +303,7 @@ void TestFsWrapper::changesAreReported()
     // Reading tags for the first time is no change.
     const auto fresh = browseAll(QStringLiteral("fresh"));
     QVariantMap meta;
-    QVERIFY(!fresh.isEmpty() && TuvoClientMetadataBlob::decode(fresh.first().metadata, &meta));
+    QVERIFY(!fresh.isEmpty() && TuvoMetadataDecoder::decode(fresh.first().metadata, &meta));
     QCOMPARE(meta.value(QStringLiteral("album")).toString(), QStringLiteral("Fresh"));
     // Changes come in order: once this one is in, anything the tag reads caused is too.
     QVERIFY(TestMedia::writeFile(media(QStringLiteral("empty/new.txt")), "x"));
