@@ -9,6 +9,8 @@
 
 #include <TuvoMediaInfoDBus.h>
 
+#include <QDBusArgument>
+#include <QDBusVariant>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
