@@ -40,8 +40,6 @@ uint TestSource::browse(const QString &objectId, const QString &predicate,
                         QObject *receiver, const char *resultMember, const char *errorMember)
 {
     m_lastBrowse = {objectId, predicate, additionalPredicates, skipCount, itemCount};
-    if (m_refuseBrowses)
-        return 0;
     const Operation operation{nextOperationId(), receiver, resultMember, errorMember};
     if (!TuvoBrowseReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
@@ -64,8 +62,6 @@ uint TestSource::query(const QString &text, QObject *receiver, const char *resul
                        const char *errorMember)
 {
     m_lastQuery = text;
-    if (m_refuseQueries)
-        return 0;
     const Operation operation{nextOperationId(), receiver, resultMember, errorMember};
     if (!TuvoQueryReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
@@ -80,12 +76,6 @@ uint TestSource::query(const QString &text, QObject *receiver, const char *resul
 void TestSource::cancelQuery(uint queryId)
 {
     m_cancelledQueries.append(queryId);
-}
-
-void TestSource::setRefusing(bool browses, bool queries)
-{
-    m_refuseBrowses = browses;
-    m_refuseQueries = queries;
 }
 
 void TestSource::setInlineResults(int count, int firstRemaining)

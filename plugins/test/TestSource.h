@@ -18,9 +18,9 @@ class TestSourceControl;
 /*!
  * A source of the test plugin that answers only when told to.
  *
- * browse() and query() record their arguments and return a fresh id, or 0 while the
- * source is set to refuse; they deliver nothing by themselves, except results set up
- * with setInlineResults(), which come inside the call. Everything else is delivered by
+ * browse() and query() record their arguments and return a fresh id; they deliver
+ * nothing by themselves, except results set up with setInlineResults(), which come
+ * inside the call. Everything else is delivered by
  * TestSourceControl on a test's request: results and errors in a burst or one at a
  * time, with the operation's own id or another one, and a stream of results as fast as
  * the source can produce them. Operations are kept (and can still be answered) after
@@ -53,7 +53,6 @@ public:
         return m_propertyHost->requestExtensionProperty(name, receiver, member);
     }
 
-    void setRefusing(bool browses, bool queries);
     /*! The next browse (query) delivers \a count results inside the call, the first
      *  with remaining count \a firstRemaining, each next one less. */
     void setInlineResults(int count, int firstRemaining);
@@ -108,8 +107,6 @@ private:
     TestSourceControl *m_control;
     QMap<uint, Operation> m_browses;
     QMap<uint, Operation> m_queries;
-    bool m_refuseBrowses = false;
-    bool m_refuseQueries = false;
     int m_inlineResults = 0;
     int m_inlineResultsRemaining = 0;
     int m_inlineRows = 0;

@@ -24,11 +24,6 @@ TestSourceControl::~TestSourceControl()
         QDBusConnection::sessionBus().unregisterObject(m_path);
 }
 
-void TestSourceControl::set_refusing(bool browses, bool queries)
-{
-    m_source->setRefusing(browses, queries);
-}
-
 void TestSourceControl::set_inline_results(int count, int firstRemaining)
 {
     m_source->setInlineResults(count, firstRemaining);

@@ -30,7 +30,6 @@ public:
     ~TestSourceControl() override;
 
 public Q_SLOTS:
-    void set_refusing(bool browses, bool queries);
     void set_inline_results(int count, int firstRemaining);
     void set_inline_rows(int count, int firstRemaining);
 

@@ -21,6 +21,8 @@ const char *const BrowseResultSlot = "1handleBrowseResult(uint,QString,QMap<QStr
 const char *const BrowseErrorSlot = "1handleBrowseError(uint,uint,QString)";
 const char *const QueryResultSlot = "1handleQueryResult(uint, QStringList, uint, int)";
 const char *const QueryErrorSlot = "1handleQueryError(uint, int, QString)";
+const QString BrowseResultMethod = QStringLiteral("browse_result");
+const QString QueryResultMethod = QStringLiteral("query_result");
 
 void registerStringListVector()
 {
@@ -74,6 +76,15 @@ bool TuvoSourceAdaptor::sendToProxySource(const QString &service, const QString 
     return true;
 }
 
+std::function<bool(const QVariantList &)> TuvoSourceAdaptor::sendTo(const QString &service,
+                                                                  const QString &method)
+{
+    // The transactions are children of this adaptor, so it outlives every send function.
+    return [this, service, method](const QVariantList &arguments) {
+        return sendToProxySource(service, method, arguments);
+    };
+}
+
 void TuvoSourceAdaptor::createBrowseResult(TuvoBrowseResultDBusStruct &record, uint index,
                                            int remainingCount, const TuvoContent *content,
                                            uint errorCode)
@@ -100,7 +111,8 @@ uint TuvoSourceAdaptor::browse(const QString &objId, const QString &predicate,
                                "const QStringList&, uint, uint, const QDBusMessage&)"
                             << objId << predicate << qUtf8Printable(quotedList(additionalPredicates))
                             << skipCount << itemCount;
-    auto *transaction = new TuvoSourceAdaptorBrowseTransaction(this, message.service(), this);
+    auto *transaction =
+        new TuvoSourceAdaptorBrowseTransaction(sendTo(message.service(), BrowseResultMethod), this);
     const uint browseId = source->browse(objId, predicate, additionalPredicates, skipCount,
                                          itemCount, transaction, BrowseResultSlot, BrowseErrorSlot);
     if (browseId == 0)
@@ -118,7 +130,8 @@ void TuvoSourceAdaptor::cancel_browse(uint browseId)
 uint TuvoSourceAdaptor::query(const QString &query, const QDBusMessage &message)
 {
     qCDebug(tuvoDefaultLog) << "TuvoSourceAdaptor::query" << query;
-    auto *transaction = new TuvoSourceAdaptorQueryTransaction(this, message.service(), this);
+    auto *transaction =
+        new TuvoSourceAdaptorQueryTransaction(sendTo(message.service(), QueryResultMethod), this);
     const uint queryId = source->query(query, transaction, QueryResultSlot, QueryErrorSlot);
     if (queryId == 0)
         delete transaction;

@@ -9,6 +9,8 @@
 #include <QDBusMessage>
 #include <QStringList>
 
+#include <functional>
+
 class TuvoContent;
 class TuvoSource;
 struct TuvoBrowseResultDBusStruct;
@@ -31,15 +33,6 @@ public:
     /*! Becomes a child of \a source, which therefore owns it. */
     explicit TuvoSourceAdaptor(TuvoSource *source);
     ~TuvoSourceAdaptor() override;
-
-    /*!
-     * Calls \a method with \a arguments on the proxy-source object of \a service (the
-     * caller's unique name), at "/com/oxbel/tuvo/proxy_source/" + the source's uuid,
-     * without awaiting a reply. Every transaction of the adaptor sends through here, so
-     * one throttle paces them all. False when the message could not be queued.
-     */
-    bool sendToProxySource(const QString &service, const QString &method,
-                           const QVariantList &arguments);
 
     /*!
      * Fills \a record from one browse result: the counts as the source reported them,
@@ -68,6 +61,17 @@ private Q_SLOTS:
     void metadataChangedSlot(const TuvoContent &object);
 
 private:
+    /*!
+     * Calls \a method with \a arguments on the proxy-source object of \a service (the
+     * caller's unique name), at "/com/oxbel/tuvo/proxy_source/" + the source's uuid,
+     * without awaiting a reply. Every transaction of the adaptor sends through here, so
+     * one throttle paces them all. False when the message could not be queued.
+     */
+    bool sendToProxySource(const QString &service, const QString &method,
+                           const QVariantList &arguments);
+    /*! What a transaction of \a service's operation sends its \a method calls with. */
+    std::function<bool(const QVariantList &)> sendTo(const QString &service, const QString &method);
+
     TuvoSource *source;
     TuvoSendThrottle throttle;
 };

@@ -1,15 +1,13 @@
 #ifndef TUVOSOURCEADAPTORQUERYTRANSACTION_H
 #define TUVOSOURCEADAPTORQUERYTRANSACTION_H
 
-#include "TuvoQueryResultDBusStruct.h"
+#include "TuvoResultBatch.h"
 
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
-class TuvoSourceAdaptor;
+#include <functional>
 
 /*!
  * Carries the rows of one query to the client that started it, batched like a browse
@@ -23,36 +21,22 @@ class TuvoSourceAdaptorQueryTransaction : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int BATCH_SIZE = 10;
-    static constexpr int FLUSH_DELAY_MS = 200;
+    /*! Sends one call's arguments to the client; false when it could not be queued. */
+    using Send = std::function<bool(const QVariantList &arguments)>;
 
-    TuvoSourceAdaptorQueryTransaction(TuvoSourceAdaptor *adaptor, const QString &service,
-                                      QObject *parent);
+    TuvoSourceAdaptorQueryTransaction(Send send, QObject *parent);
     ~TuvoSourceAdaptorQueryTransaction() override;
 
-    /*! The id the source returned; see TuvoSourceAdaptorBrowseTransaction::expectBrowseId(). */
-    void expectQueryId(uint id);
+    /*! The id the source returned; see TuvoResultBatch::expectId(). */
+    void expectQueryId(uint id) { batch.expectId(id); }
 
 public Q_SLOTS:
     void handleQueryResult(uint queryId, QStringList resultRow, uint index, int remainingCount);
     void handleQueryError(uint queryId, int errorCode, QString errorMessage);
 
-private Q_SLOTS:
-    void flushQueryResults();
-
 private:
-    bool acceptCallback(uint id);
-    bool send(uint id, int remaining, const QList<TuvoQueryResultDBusStruct> &batch, int errorCode,
-              const QString &errorMessage) const;
-
-    TuvoSourceAdaptor *adaptor;
-    QString service;
-    uint queryId = 0;
-    bool ended = false;
-    QList<TuvoQueryResultDBusStruct> results;
-    int remainingCount = 0;
-    QTimer flushTimer;
-    int listTypeId;
+    Send send;
+    TuvoResultBatch batch;
 };
 
 #endif

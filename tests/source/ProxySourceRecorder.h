@@ -6,17 +6,14 @@
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
-#include <QElapsedTimer>
 #include <QList>
-
-#include <functional>
 
 /*!
  * A client's proxy-source object, as a test sees it: registered at
  * "/com/oxbel/tuvo/proxy_source/<source uuid>" on a client connection, it records
- * every "browse_result" and "query_result" call with its arrival time. The records
- * are read field by field in wire order here, independently of the wrapper's own
- * demarshalling operators.
+ * every "browse_result" (u a(iusaysus)) and "query_result" (u i a(uas) i s) call; other
+ * calls count as stray. The records are read field by field in wire order here,
+ * independently of the wrapper's own demarshalling operators.
  */
 class ProxySourceRecorder : public QDBusVirtualObject
 {
@@ -25,8 +22,6 @@ public:
     struct BrowseCall {
         uint browseId = 0;
         QList<TuvoBrowseResultDBusStruct> records;
-        qint64 atMs = 0;
-        QString signature;
         QString sender;
         bool replyRequired = true;
     };
@@ -36,8 +31,6 @@ public:
         QList<TuvoQueryResultDBusStruct> rows;
         int errorCode = 0;
         QString errorMessage;
-        qint64 atMs = 0;
-        QString signature;
         bool replyRequired = true;
     };
 
@@ -46,48 +39,34 @@ public:
     ~ProxySourceRecorder() override;
 
     bool isRegistered() const { return m_registered; }
-    QString path() const { return m_path; }
-
-    QList<BrowseCall> browseCalls() const { return m_browseCalls; }
-    QList<QueryCall> queryCalls() const { return m_queryCalls; }
-    /*! Calls of one browse or query only. */
+    /*! Calls of one browse or query. */
     QList<BrowseCall> browseCalls(uint browseId) const;
     QList<QueryCall> queryCalls(uint queryId) const;
-    /*! Every browse record of \a browseId, in arrival order. */
+    /*! Every browse record (query row) of one operation, in arrival order. */
     QList<TuvoBrowseResultDBusStruct> browseRecords(uint browseId) const;
-    /*! Every query row of \a queryId, in arrival order. */
     QList<TuvoQueryResultDBusStruct> queryRows(uint queryId) const;
     /*! Whether the last result (or an error) of a browse or query has arrived. */
     bool isBrowseDone(uint browseId) const;
     bool isQueryDone(uint queryId) const;
-    /*! Calls to other members or with other signatures. */
     int strayCalls() const { return m_stray; }
-    void clear();
 
-    bool waitForBrowseCalls(int n, int timeoutMs = 10000);
-    bool waitForQueryCalls(int n, int timeoutMs = 10000);
     /*! Until \a browseId has at least \a count records, or has ended. */
     bool waitForBrowseRecords(uint browseId, int count, int timeoutMs = 20000);
     bool waitForBrowseEnd(uint browseId, int timeoutMs = 20000);
     bool waitForQueryEnd(uint queryId, int timeoutMs = 20000);
 
-    /*! Milliseconds on the recorder's clock, which arrival times use. */
-    qint64 now() const { return m_clock.elapsed(); }
-
     static QList<TuvoBrowseResultDBusStruct> readBrowseRecords(const QDBusArgument &argument);
     static QList<TuvoQueryResultDBusStruct> readQueryRows(const QDBusArgument &argument);
 
-    QString introspect(const QString &path) const override;
+    QString introspect(const QString &) const override { return QString(); }
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
 private:
-    void record(const QDBusMessage &message, qint64 atMs);
-    static bool waitUntil(const std::function<bool()> &done, int timeoutMs);
+    void record(const QDBusMessage &message);
 
     QDBusConnection m_connection;
     QString m_path;
     bool m_registered = false;
-    QElapsedTimer m_clock;
     QList<BrowseCall> m_browseCalls;
     QList<QueryCall> m_queryCalls;
     int m_stray = 0;

@@ -1,486 +1,232 @@
 #include "BusClient.h"
+#include "BusSignalRecorder.h"
 #include "InterfaceContract.h"
 #include "ProxySourceRecorder.h"
 #include "TestBus.h"
 #include "TestPaths.h"
 #include "WrapperProcess.h"
 
-#include <TuvoMetadataEncoder.h>
-
 #include <QDBusMessage>
-#include <QFile>
+#include <QDBusMetaType>
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-const QString TestPluginName = QStringLiteral("libtuvo_test_plugin");
-const QString TestPluginService = QStringLiteral("com.oxbel.tuvo.testplugin");
-const QString SourceInterface = QStringLiteral("com.oxbel.tuvo.source");
-const QString ControlInterface = QStringLiteral("com.oxbel.tuvo.test.Source");
-const QString Objects = QStringLiteral("source:test_source:Test Plugin:Test Source;"
-                                       "source:witness:Test Plugin:Witness");
+using namespace Qt::Literals::StringLiterals;
 
-QString sourceService(const QString &uuid, const QString &pluginPart = QStringLiteral("Test-Plugin"))
+namespace {
+const QString SourceInterface = u"com.oxbel.tuvo.source"_s;
+const QString Service = u"com.oxbel.tuvo.source.Test-Plugin.test_source"_s;
+const QString Path = u"/com/oxbel/tuvo/source/test_source"_s;
+
+QStringList shapes(const QList<ProxySourceRecorder::BrowseCall> &calls)
 {
-    return QStringLiteral("com.oxbel.tuvo.source.%1.%2").arg(pluginPart, uuid);
-}
-QString sourcePath(const QString &uuid)
-{
-    return QStringLiteral("/com/oxbel/tuvo/source/") + uuid;
-}
-QList<int> batchSizes(const QList<ProxySourceRecorder::BrowseCall> &calls)
-{
-    QList<int> sizes;
+    QStringList result;
     for (const auto &call : calls)
-        sizes.append(int(call.records.size()));
-    return sizes;
+        result.append(u"%1 records"_s.arg(call.records.size()));
+    return result;
+}
+QStringList shapes(const QList<ProxySourceRecorder::QueryCall> &calls)
+{
+    QStringList result;
+    for (const auto &c : calls)
+        result.append(u"%1 rows, %2 left, %3 %4"_s.arg(c.rows.size()).arg(c.remainingCount).arg(c.errorCode).arg(c.errorMessage));
+    return result;
 }
 } // namespace
 
-// Browsing and querying the test plugin's sources through the real wrapper process,
-// as a client on the private bus sees it.
+// The source interface of the real wrapper process, hosting the test plugin, as clients
+// on the private bus see it. The test plugin's source is steered through its control
+// object, whose deliver calls answer inside the call: what the wrapper sends in response
+// is on its way before the control call's reply.
 class tst_SourceProcess : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir home;
-    WrapperProcess *wrapper = nullptr;
-    BusClient *client = nullptr;
+    WrapperProcess wrapper;
+    BusClient client;
     ProxySourceRecorder *proxy = nullptr;
-    ProxySourceRecorder *witnessProxy = nullptr;
 
     // A reply may be in before the call waits for it; what the wrapper sent before the
     // reply is queued for this thread by then and is handled here.
-    static QDBusMessage settled(const QDBusMessage &reply)
+    static QVariant settled(const QDBusMessage &reply)
     {
         QCoreApplication::processEvents();
-        return reply;
+        return reply.arguments().value(0);
     }
-
-    QDBusMessage control(const QString &method, const QVariantList &arguments,
-                         const QString &uuid = QStringLiteral("test_source"))
+    QVariant control(const QString &method, const QVariantList &arguments = {})
     {
-        return settled(client->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test/source/") + uuid,
-                                    ControlInterface, method, arguments));
+        return settled(client.call(u"com.oxbel.tuvo.testplugin"_s, u"/com/oxbel/tuvo/test/source/test_source"_s,
+                                   u"com.oxbel.tuvo.test.Source"_s, method, arguments));
     }
-
-    QDBusMessage callSource(const QString &method, const QVariantList &arguments,
-                            const QString &uuid = QStringLiteral("test_source"), BusClient *caller = nullptr)
+    uint call(const QString &method, const QVariantList &arguments, BusClient *caller = nullptr)
     {
-        return settled((caller ? caller : client)->call(sourceService(uuid), sourcePath(uuid), SourceInterface, method, arguments));
+        return settled((caller ? caller : &client)->call(Service, Path, SourceInterface, method, arguments)).toUInt();
     }
-
-    uint browse(const QString &uuid = QStringLiteral("test_source"), BusClient *caller = nullptr)
-    {
-        return callSource(QStringLiteral("browse"), {QString(), QString(), QStringList(), 0u, 0u}, uuid, caller)
-            .arguments().value(0).toUInt();
-    }
-
-    uint query()
-    {
-        return callSource(QStringLiteral("query"), {QStringLiteral("q")}).arguments().value(0).toUInt();
-    }
-
-    // Everything the wrapper sent before answering this has reached the client.
-    void sync() { QCOMPARE(callSource(QStringLiteral("set_metadata"), {}).type(), QDBusMessage::ReplyMessage); }
+    uint browse(BusClient *caller = nullptr) { return call(u"browse"_s, {QString(), QString(), QStringList(), 0u, 0u}, caller); }
+    uint query() { return call(u"query"_s, {u"q"_s}); }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(home.isValid());
-        wrapper = new WrapperProcess;
-        wrapper->setHome(home.path());
-        wrapper->setEnv(QStringLiteral("TUVO_TEST_PLUGIN_OBJECTS"), Objects);
-        QVERIFY(wrapper->startWithPlugin(TestPaths::testPlugin()));
-        client = new BusClient;
-        QVERIFY(client->activate(TestPluginName));
-        QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("test_source"))));
-        QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("witness"))));
-        proxy = new ProxySourceRecorder(client->connection(), QStringLiteral("test_source"));
-        witnessProxy = new ProxySourceRecorder(client->connection(), QStringLiteral("witness"));
-        QVERIFY(proxy->isRegistered() && witnessProxy->isRegistered());
-    }
-
-    void cleanupTestCase()
-    {
-        delete proxy;
-        delete witnessProxy;
-        delete client;
-        delete wrapper;
-    }
-
-    void init()
-    {
-        proxy->clear();
-        witnessProxy->clear();
+        wrapper.setHome(home.path());
+        wrapper.setEnv(u"TUVO_TEST_PLUGIN_OBJECTS"_s, u"source:test_source:Test Plugin:Test"_s);
+        QVERIFY(wrapper.startWithPlugin(TestPaths::testPlugin()));
+        QVERIFY(client.activate(u"libtuvo_test_plugin"_s));
+        QVERIFY(TestBus::waitForName(Service));
+        proxy = new ProxySourceRecorder(client.connection(), u"test_source"_s, this);
+        QVERIFY(proxy->isRegistered());
     }
 
     void cleanup()
     {
-        control(QStringLiteral("set_refusing"), {false, false});
         QCOMPARE(proxy->strayCalls(), 0);
-        QVERIFY(wrapper->isRunning());
+        QVERIFY(wrapper.isRunning());
     }
 
-    void liveInterfaceMatchesTheContract()
+    // The members, the result calls and the change signals as the contracts have them.
+    void contract()
     {
-        QStringList contract =
-            InterfaceContract::fromXml(InterfaceContract::contractXml(SourceInterface), SourceInterface);
-        QCOMPARE(contract.size(), 7);
-        const QString live = TestBus::introspect(sourceService(QStringLiteral("test_source")),
-                                                 sourcePath(QStringLiteral("test_source")));
-        QStringList members = InterfaceContract::fromXml(live, SourceInterface);
-        // Qt lists an adaptor's members in an order of its own.
-        contract.sort();
-        members.sort();
-        QCOMPARE(members, contract);
+        QStringList expected = InterfaceContract::fromXml(InterfaceContract::contractXml(SourceInterface), SourceInterface);
+        QStringList live = InterfaceContract::fromXml(TestBus::introspect(Service, Path), SourceInterface);
+        expected.sort(); // Qt lists an adaptor's members in an order of its own
+        live.sort();
+        QCOMPARE(live, expected);
+        const QString proxyXml = InterfaceContract::contractXml(u"com.oxbel.tuvo.proxy_source"_s);
+        const QStringList proxyContract = InterfaceContract::fromXml(proxyXml, u"com.oxbel.tuvo.proxy_source"_s);
+        // The recorder takes calls with these signatures only.
+        QCOMPARE(InterfaceContract::inSignature(proxyContract, u"browse_result"_s), u"ua(iusaysus)"_s);
+        QCOMPARE(InterfaceContract::inSignature(proxyContract, u"query_result"_s), u"uia(uas)is"_s);
+        QCOMPARE(proxyXml.count(u"<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/>"_s), 2);
+        const uint browseId = browse(), queryId = query();
+        control(u"deliver_results"_s, {browseId, 1, 0});
+        control(u"deliver_rows"_s, {queryId, 1, 0});
+        QCOMPARE(proxy->browseCalls(browseId).size(), 1);
+        QCOMPARE(proxy->browseCalls(browseId).first().sender, TestBus::owner(Service));
+        QCOMPARE(proxy->queryCalls(queryId).size(), 1);
+        QVERIFY(!proxy->browseCalls(browseId).first().replyRequired && !proxy->queryCalls(queryId).first().replyRequired);
+
+        BusSignalRecorder containers(Service, Path, SourceInterface, u"container_changed"_s, client.connection());
+        BusSignalRecorder metadata(Service, Path, SourceInterface, u"metadata_changed"_s, client.connection());
+        control(u"emit_container_changed"_s, {u"c_1"_s});
+        control(u"emit_metadata_changed"_s, {u"m_1"_s});
+        const QDBusMessage empty = client.call(Service, Path, SourceInterface, u"set_metadata"_s);
+        QVERIFY(empty.type() == QDBusMessage::ReplyMessage && empty.arguments().isEmpty());
+        QVERIFY(containers.waitForCount(1) && metadata.waitForCount(1));
+        QCOMPARE(containers.firstArguments() + metadata.firstArguments(), (QStringList{u"c_1"_s, u"m_1"_s}));
     }
 
-    void resultCallsMatchTheProxyContract()
+    // Arguments pass unchanged; a stray first callback cannot capture the browse; the
+    // records carry what the source reported; callbacks may come inside the browse call.
+    void browseResults()
     {
-        const QString xml = InterfaceContract::contractXml(QStringLiteral("com.oxbel.tuvo.proxy_source"));
-        const uint browseId = browse();
-        const uint queryId = query();
-        control(QStringLiteral("deliver_results"), {browseId, 1, 0});
-        control(QStringLiteral("deliver_rows"), {queryId, 1, 0});
-        QVERIFY(proxy->waitForBrowseCalls(1));
-        QVERIFY(proxy->waitForQueryCalls(1));
-        const QStringList proxyContract =
-            InterfaceContract::fromXml(xml, QStringLiteral("com.oxbel.tuvo.proxy_source"));
-        QCOMPARE(proxy->browseCalls().first().signature,
-                 InterfaceContract::inSignature(proxyContract, QStringLiteral("browse_result")));
-        QCOMPARE(proxy->queryCalls().first().signature,
-                 InterfaceContract::inSignature(proxyContract, QStringLiteral("query_result")));
-        QCOMPARE(proxy->browseCalls().first().sender, TestBus::owner(sourceService(QStringLiteral("test_source"))));
-        // The wrapper awaits no reply, and says so on the message.
-        QVERIFY(xml.count(QLatin1String("<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/>")) == 2);
-        QVERIFY(!proxy->browseCalls().first().replyRequired);
-        QVERIFY(!proxy->queryCalls().first().replyRequired);
-    }
-
-    void burstGoesOutInBatchesOfTen_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<int>>("batches");
-        QTest::newRow("25") << 25 << QList<int>{10, 10, 5};
-        QTest::newRow("10") << 10 << QList<int>{10};
-        QTest::newRow("11") << 11 << QList<int>{10, 1};
-        QTest::newRow("1, sent at once") << 1 << QList<int>{1};
-    }
-
-    void burstGoesOutInBatchesOfTen()
-    {
-        QFETCH(int, count);
-        QFETCH(QList<int>, batches);
-        const uint id = browse();
-        QCOMPARE(control(QStringLiteral("deliver_results"), {id, count, count - 1}).arguments().value(0).toInt(), count);
-        // Nothing waits for the timer: every batch went out before the control call's
-        // reply, and arrives before it.
-        QCOMPARE(batchSizes(proxy->browseCalls()), batches);
+        const QVariantList arguments{u"obj"_s, u"pred"_s, QStringList{u"a"_s, u"b c"_s}, 3u, 7u};
+        const uint id = call(u"browse"_s, arguments);
+        QCOMPARE(qdbus_cast<QVariantList>(control(u"last_browse"_s)), arguments);
+        QVERIFY(control(u"deliver_result"_s, {id, id + 1000, u"stray"_s, QVariantMap(), 9u, 0}).toBool());
+        QVERIFY(wrapper.waitForErrorOutput(u"Source signals with bad browseId: return"_s));
+        const QVariantMap meta{{u"title"_s, u"abc"_s}, {u"list"_s, QStringList()}};
+        control(u"deliver_result"_s, {id, id, u"one"_s, meta, 100u, 11});
+        QVERIFY(wrapper.waitForErrorOutput(u"TuvoSourceAdaptor::createBrowseResult: Unknown metadata type"_s));
+        QCOMPARE(control(u"deliver_results"_s, {id, 11, 10}).toInt(), 11);
+        QCOMPARE(shapes(proxy->browseCalls(id)), (QStringList{u"10 records"_s, u"2 records"_s}));
         const auto records = proxy->browseRecords(id);
-        for (int i = 0; i < count; ++i) {
-            QCOMPARE(records.at(i).index, uint(i));
-            QCOMPARE(records.at(i).remainingCount, count - 1 - i);
-            QCOMPARE(records.at(i).objectId, QStringLiteral("item_%1").arg(i));
-            QVERIFY(records.at(i).reserved.isEmpty() && records.at(i).errorMessage.isEmpty());
-            QCOMPARE(records.at(i).errorCode, 0u);
+        QCOMPARE(records.first().metadata, QByteArray::fromHex("7469746c6500010000004000000061626300"));
+        for (int i = 0; i < 12; ++i) {
+            TuvoBrowseResultDBusStruct expected;
+            expected.index = i ? uint(i - 1) : 100u;
+            expected.remainingCount = 11 - i;
+            expected.objectId = i ? u"item_%1"_s.arg(i - 1) : u"one"_s;
+            expected.metadata = records.at(i).metadata;
+            QCOMPARE(records.at(i), expected);
         }
+        control(u"set_inline_results"_s, {3, 2});
+        QCOMPARE(shapes(proxy->browseCalls(browse())), QStringList{u"3 records"_s});
     }
 
-    // Long enough for the wrapper to hold the source back to the bus's pace.
-    void longStreamArrivesWholeAndInOrder()
+    // Row values unchanged; each call carries the remaining count of its last row.
+    void queryRows()
     {
-        const int count = 5000;
-        const uint id = browse();
-        QVERIFY(control(QStringLiteral("stream_results"), {id, count, 100}).arguments().value(0).toBool());
-        QTRY_VERIFY_WITH_TIMEOUT(!proxy->browseCalls().isEmpty()
-                                     && proxy->browseCalls().last().records.last().remainingCount == 0,
-                                 30000);
-        const auto records = proxy->browseRecords(id);
-        QCOMPARE(records.size(), count);
-        QCOMPARE(proxy->browseCalls().size(), count / 10);
-        for (int i = 0; i < count; ++i) {
-            QCOMPARE(records.at(i).index, uint(i));
-            QCOMPARE(records.at(i).remainingCount, count - 1 - i);
-        }
+        const uint id = call(u"query"_s, {u"artist = \"x\""_s});
+        QCOMPARE(control(u"last_query"_s).toString(), u"artist = \"x\""_s);
+        const QStringList row{QString(), u"\u4e2d\u6587 \U0001F3B5"_s, u"a,b;c"_s};
+        QVERIFY(control(u"deliver_row"_s, {id, id, row, 77u, 12}).toBool());
+        QCOMPARE(control(u"deliver_rows"_s, {id, 12, 11}).toInt(), 12);
+        QCOMPARE(shapes(proxy->queryCalls(id)), (QStringList{u"10 rows, 3 left, 0 "_s, u"3 rows, 0 left, 0 "_s}));
+        const auto rows = proxy->queryRows(id);
+        QVERIFY(rows.first().index == 77u && rows.first().resultRow == row);
+        QVERIFY(rows.last().index == 11u && rows.last().resultRow == (QStringList{u"row_11"_s, u"Row 11"_s}));
+        control(u"set_inline_rows"_s, {2, 1});
+        QCOMPARE(shapes(proxy->queryCalls(query())), QStringList{u"2 rows, 0 left, 0 "_s});
     }
 
-    void partialBatchWaitsAbout200Ms_data()
+    void error_data()
     {
         QTest::addColumn<bool>("isBrowse");
-        QTest::newRow("browse") << true;
-        QTest::newRow("query") << false;
+        QTest::addColumn<int>("pending");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("browse, after 3 results") << true << 3 << QStringList{u"3 records"_s, u"1 records"_s};
+        QTest::newRow("browse, before any result") << true << 0 << QStringList{u"1 records"_s};
+        QTest::newRow("query, after 3 rows") << false << 3 << QStringList{u"3 rows, 0 left, 0 "_s, u"0 rows, 0 left, -7 disk éjected"_s};
+        QTest::newRow("query, before any row") << false << 0 << QStringList{u"0 rows, 0 left, -7 disk éjected"_s};
     }
 
-    void partialBatchWaitsAbout200Ms()
+    // The error follows the pending results; a browse's is a record, a query's two arguments.
+    void error()
     {
         QFETCH(bool, isBrowse);
-        const uint id = isBrowse ? browse() : query();
-        const qint64 start = proxy->now();
-        if (isBrowse)
-            QCOMPARE(control(QStringLiteral("deliver_results"), {id, 3, 5}).arguments().value(0).toInt(), 3);
-        else
-            QCOMPARE(control(QStringLiteral("deliver_rows"), {id, 2, 7}).arguments().value(0).toInt(), 2);
-        if (isBrowse)
-            QVERIFY(proxy->waitForBrowseCalls(1, 5000));
-        else
-            QVERIFY(proxy->waitForQueryCalls(1, 5000));
-        const qint64 waited = (isBrowse ? proxy->browseCalls().first().atMs : proxy->queryCalls().first().atMs) - start;
-        QVERIFY2(waited >= 150 && waited <= 1000, qPrintable(QString::number(waited)));
-        if (isBrowse) {
-            QCOMPARE(proxy->browseCalls().first().records.size(), 3);
-            QCOMPARE(proxy->browseCalls().first().records.last().remainingCount, 3);
-            control(QStringLiteral("deliver_results"), {id, 3, 2});
-        } else {
-            const auto call = proxy->queryCalls().first();
-            QCOMPARE(call.rows.size(), 2);
-            QCOMPARE(call.remainingCount, 6);
-            control(QStringLiteral("deliver_rows"), {id, 6, 5});
-        }
-        sync();
-        QCOMPARE(isBrowse ? proxy->browseCalls().size() : proxy->queryCalls().size(), 2);
-    }
-
-    void errorFollowsThePendingResults_data()
-    {
-        QTest::addColumn<int>("pending");
-        QTest::newRow("after 3 results") << 3;
-        QTest::newRow("before any result") << 0;
-    }
-
-    void errorFollowsThePendingResults()
-    {
         QFETCH(int, pending);
-        const uint id = browse();
-        control(QStringLiteral("deliver_results"), {id, pending, 10});
-        QVERIFY(control(QStringLiteral("deliver_error"), {id, id, 4000000001u, QStringLiteral("disk \u00e9jected")})
-                    .arguments().value(0).toBool());
-        const auto calls = proxy->browseCalls(id);
-        QCOMPARE(calls.size(), pending ? 2 : 1);
-        if (pending)
-            QCOMPARE(calls.first().records.size(), pending);
-        QCOMPARE(calls.last().records.size(), 1);
-        TuvoBrowseResultDBusStruct expected;
-        expected.errorCode = 4000000001u;
-        expected.errorMessage = QStringLiteral("disk \u00e9jected");
-        QCOMPARE(calls.last().records.first(), expected);
-    }
-
-    void queryBatches_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<int>>("sizes");
-        QTest::addColumn<QList<int>>("remaining");
-        QTest::newRow("12") << 12 << QList<int>{10, 2} << QList<int>{2, 0};
-        QTest::newRow("1, sent at once") << 1 << QList<int>{1} << QList<int>{0};
-    }
-
-    void queryBatches()
-    {
-        QFETCH(int, count);
-        QFETCH(QList<int>, sizes);
-        QFETCH(QList<int>, remaining);
-        const uint id = query();
-        control(QStringLiteral("deliver_rows"), {id, count, count - 1});
-        const auto calls = proxy->queryCalls(id);
-        QCOMPARE(calls.size(), sizes.size());
-        int row = 0;
-        for (int i = 0; i < calls.size(); ++i) {
-            QCOMPARE(calls.at(i).rows.size(), sizes.at(i));
-            QCOMPARE(calls.at(i).remainingCount, remaining.at(i));
-            QCOMPARE(calls.at(i).errorCode, 0);
-            QVERIFY(calls.at(i).errorMessage.isEmpty());
-            for (const auto &r : calls.at(i).rows) {
-                QCOMPARE(r.index, uint(row));
-                QCOMPARE(r.resultRow, (QStringList{QStringLiteral("row_%1").arg(row), QStringLiteral("Row %1").arg(row)}));
-                ++row;
-            }
-        }
-    }
-
-    void rowValuesArriveUnchanged()
-    {
-        const uint id = query();
-        const QStringList row{QString(), QStringLiteral("\u4e2d\u6587 \U0001F3B5"), QStringLiteral("a,b;c")};
-        QVERIFY(control(QStringLiteral("deliver_row"), {id, id, row, 77u, 0}).arguments().value(0).toBool());
-        QCOMPARE(proxy->queryCalls(id).size(), 1);
-        QCOMPARE(proxy->queryCalls(id).first().rows.first().index, 77u);
-        QCOMPARE(proxy->queryCalls(id).first().rows.first().resultRow, row);
-    }
-
-    void queryErrorFollowsThePendingRows_data()
-    {
-        QTest::addColumn<int>("pending");
-        QTest::newRow("after 3 rows") << 3;
-        QTest::newRow("before any row") << 0;
-    }
-
-    void queryErrorFollowsThePendingRows()
-    {
-        QFETCH(int, pending);
-        const uint id = query();
-        control(QStringLiteral("deliver_rows"), {id, pending, 8});
-        control(QStringLiteral("deliver_query_error"), {id, id, -7, QStringLiteral("bad query")});
-        const auto calls = proxy->queryCalls(id);
-        QCOMPARE(calls.size(), pending ? 2 : 1);
-        if (pending) {
-            QCOMPARE(calls.first().rows.size(), pending);
-            QCOMPARE(calls.first().remainingCount, 0);
-            QCOMPARE(calls.first().errorCode, 0);
-            QVERIFY(calls.first().errorMessage.isEmpty());
-        }
-        QVERIFY(calls.last().rows.isEmpty());
-        QCOMPARE(calls.last().remainingCount, 0);
-        QCOMPARE(calls.last().errorCode, -7);
-        QCOMPARE(calls.last().errorMessage, QStringLiteral("bad query"));
-    }
-
-    void callbackWithAnotherIdIsIgnored_data()
-    {
-        QTest::addColumn<bool>("isBrowse");
-        QTest::newRow("browse") << true;
-        QTest::newRow("query") << false;
-    }
-
-    void callbackWithAnotherIdIsIgnored()
-    {
-        QFETCH(bool, isBrowse);
+        QFETCH(QStringList, calls);
         const uint id = isBrowse ? browse() : query();
+        control(isBrowse ? u"deliver_results"_s : u"deliver_rows"_s, {id, pending, 8});
         if (isBrowse) {
-            control(QStringLiteral("deliver_result"), {id, id, QStringLiteral("good_1"), QVariantMap(), 0u, 2});
-            control(QStringLiteral("deliver_result"), {id, id + 1000, QStringLiteral("bad"), QVariantMap(), 1u, 1});
-            control(QStringLiteral("deliver_error"), {id, id + 1000, 1u, QStringLiteral("bad")});
-            control(QStringLiteral("deliver_result"), {id, id, QStringLiteral("good_2"), QVariantMap(), 2u, 0});
-            QVERIFY(wrapper->waitForErrorOutput(QStringLiteral("Source signals with bad browseId: return")));
-            const auto records = proxy->browseRecords(id);
-            QCOMPARE(records.size(), 2);
-            QCOMPARE(records.at(0).objectId, QStringLiteral("good_1"));
-            QCOMPARE(records.at(1).objectId, QStringLiteral("good_2"));
-            QCOMPARE(proxy->browseCalls().size(), 1);
+            QVERIFY(control(u"deliver_error"_s, {id, id, 4000000001u, u"disk éjected"_s}).toBool());
+            QCOMPARE(shapes(proxy->browseCalls(id)), calls);
+            TuvoBrowseResultDBusStruct expected;
+            expected.errorCode = 4000000001u;
+            expected.errorMessage = u"disk éjected"_s;
+            QCOMPARE(proxy->browseRecords(id).last(), expected);
         } else {
-            control(QStringLiteral("deliver_row"), {id, id, QStringList{QStringLiteral("good_1")}, 0u, 2});
-            control(QStringLiteral("deliver_row"), {id, id + 1000, QStringList{QStringLiteral("bad")}, 1u, 1});
-            control(QStringLiteral("deliver_row"), {id, id, QStringList{QStringLiteral("good_2")}, 2u, 0});
-            QVERIFY(wrapper->waitForErrorOutput(QStringLiteral("Source signals with bad queryId: return")));
-            QCOMPARE(proxy->queryCalls().size(), 1);
-            QCOMPARE(proxy->queryCalls().first().rows.size(), 2);
+            QVERIFY(control(u"deliver_query_error"_s, {id, id, -7, u"disk éjected"_s}).toBool());
+            QCOMPARE(shapes(proxy->queryCalls(id)), calls);
         }
     }
 
-    void resultsGoToTheCallerOfBrowse()
+    // Cancelling passes any id on and keeps the operation.
+    void cancel()
+    {
+        const uint browseId = browse(), queryId = query();
+        call(u"cancel_browse"_s, {browseId});
+        call(u"cancel_browse"_s, {4242u});
+        call(u"cancel_query"_s, {queryId});
+        QCOMPARE(qdbus_cast<QList<uint>>(control(u"cancelled_browses"_s)), (QList<uint>{browseId, 4242u}));
+        QCOMPARE(qdbus_cast<QList<uint>>(control(u"cancelled_queries"_s)), QList<uint>{queryId});
+        control(u"deliver_results"_s, {browseId, 1, 0});
+        control(u"deliver_rows"_s, {queryId, 1, 0});
+        QVERIFY(proxy->isBrowseDone(browseId) && proxy->isQueryDone(queryId));
+    }
+
+    // Results go to the caller of each browse, whoever calls next; one client's two
+    // browses are independent.
+    void twoClients()
     {
         BusClient other;
-        ProxySourceRecorder otherProxy(other.connection(), QStringLiteral("test_source"));
+        ProxySourceRecorder otherProxy(other.connection(), u"test_source"_s);
         QVERIFY(otherProxy.isRegistered());
-        const uint mine = browse();
-        // Another client calls next; the first browse's results still go to its caller.
-        const uint theirs = browse(QStringLiteral("test_source"), &other);
-        QVERIFY(mine && theirs && mine != theirs);
-        control(QStringLiteral("deliver_results"), {mine, 12, 11});
-        control(QStringLiteral("deliver_results"), {theirs, 2, 1});
-        QVERIFY(otherProxy.waitForBrowseCalls(1));
-        QCOMPARE(proxy->browseRecords(mine).size(), 12);
-        QCOMPARE(otherProxy.browseRecords(mine).size(), 0);
+        const uint first = browse(), theirs = browse(&other), second = browse();
+        QVERIFY(first && theirs && second && first != theirs && first != second && theirs != second);
+        control(u"deliver_results"_s, {second, 2, 3});
+        control(u"deliver_results"_s, {first, 12, 11});
+        control(u"deliver_results"_s, {theirs, 2, 1});
+        control(u"deliver_results"_s, {second, 2, 1});
+        QVERIFY(otherProxy.waitForBrowseEnd(theirs));
         QCOMPARE(otherProxy.browseRecords(theirs).size(), 2);
-        QCOMPARE(proxy->browseRecords(theirs).size(), 0);
-    }
-
-    void metadataBlobReachesTheClient()
-    {
-        const uint id = browse();
-        QVariantMap meta;
-        meta.insert(QStringLiteral("title"), QStringLiteral("abc"));
-        control(QStringLiteral("deliver_result"), {id, id, QStringLiteral("one"), meta, 0u, 1});
-        meta.insert(QStringLiteral("count"), 5u);
-        meta.insert(QStringLiteral("Size"), qlonglong(-2));
-        meta.insert(QStringLiteral("live"), true);
-        meta.insert(QStringLiteral("rating"), 0.5);
-        meta.insert(QStringLiteral("list"), QStringList{QStringLiteral("dropped")});
-        control(QStringLiteral("deliver_result"), {id, id, QStringLiteral("two"), meta, 1u, 0});
-        const auto records = proxy->browseRecords(id);
-        QCOMPARE(records.size(), 2);
-        QCOMPARE(records.at(0).metadata,
-                 QByteArray::fromHex("7469746c6500010000004000000061626300"));
-        meta.remove(QStringLiteral("list"));
-        QCOMPARE(records.at(1).metadata, TuvoMetadataEncoder::encode(meta));
-        QVERIFY(wrapper->waitForErrorOutput(QStringLiteral("TuvoSourceAdaptor::createBrowseResult: Unknown metadata type")));
-    }
-
-    void destroyedSourceSendsNothingMore()
-    {
-        const QDBusMessage added = client->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test"),
-                                                QStringLiteral("com.oxbel.tuvo.test.Plugin"), QStringLiteral("add_object"),
-                                                {QStringLiteral("source"), QStringLiteral("doomed"),
-                                                 QStringLiteral("Test Plugin"), QStringLiteral("Doomed")});
-        QVERIFY(added.arguments().value(0).toBool());
-        QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("doomed"))));
-        ProxySourceRecorder doomedProxy(client->connection(), QStringLiteral("doomed"));
-        const uint doomedId = browse(QStringLiteral("doomed"));
-        const uint witnessId = browse(QStringLiteral("witness"));
-        QVERIFY(doomedId && witnessId);
-        QCOMPARE(control(QStringLiteral("deliver_results"), {doomedId, 3, 10}, QStringLiteral("doomed")).arguments().value(0).toInt(), 3);
-        QCOMPARE(control(QStringLiteral("deliver_results"), {witnessId, 1, 10}, QStringLiteral("witness")).arguments().value(0).toInt(), 1);
-        QVERIFY(client->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test"),
-                             QStringLiteral("com.oxbel.tuvo.test.Plugin"), QStringLiteral("remove_object"),
-                             {QStringLiteral("doomed")}).arguments().value(0).toBool());
-        // The witness's partial batch was started after the doomed one's.
-        QVERIFY(witnessProxy->waitForBrowseCalls(1));
-        QCOMPARE(doomedProxy.browseCalls().size(), 0);
-        QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("doomed")), false));
-    }
-
-    void sampleSourceBrowsesToTheCallersProxy()
-    {
-        WrapperProcess sample;
-        sample.setHome(home.path());
-        QVERIFY(sample.startWithPlugin(TestPaths::samplePlugin()));
-        BusClient outside;
-        QVERIFY(outside.activate(QStringLiteral("libtuvo_sample_plugin")));
-        const QString service = sourceService(QStringLiteral("sample_source"), QStringLiteral("Sample-Plugin"));
-        QVERIFY(TestBus::waitForName(service));
-        ProxySourceRecorder sampleProxy(outside.connection(), QStringLiteral("sample_source"));
-        auto browseSample = [&](const QString &container, const QString &predicate) {
-            return outside.call(service, sourcePath(QStringLiteral("sample_source")), SourceInterface,
-                                QStringLiteral("browse"), {container, predicate, QStringList(), 0u, 0u})
-                .arguments().value(0).toUInt();
-        };
-        const auto ended = [&](uint id) {
-            const auto records = sampleProxy.browseRecords(id);
-            return !records.isEmpty() && (records.last().remainingCount == 0 || records.last().errorCode);
-        };
-
-        const uint tracks = browseSample(QStringLiteral("tracks"), QString());
-        QVERIFY(tracks != 0);
-        QTRY_VERIFY(ended(tracks));
-        const auto records = sampleProxy.browseRecords(tracks);
-        QCOMPARE(records.size(), 12);
-        QCOMPARE(batchSizes(sampleProxy.browseCalls(tracks)), (QList<int>{10, 2}));
-        for (int i = 0; i < records.size(); ++i) {
-            QCOMPARE(records.at(i).index, uint(i));
-            QVERIFY(!records.at(i).objectId.isEmpty());
-            QVERIFY(records.at(i).metadata.contains(QByteArray("title\0\1\0\0\0\x40\0\0\0", 14)));
-        }
-
-        // Nothing matches: one empty last result ends the browse.
-        const uint none = browseSample(QStringLiteral("tracks"), QStringLiteral("no such title"));
-        QTRY_VERIFY(ended(none));
-        TuvoBrowseResultDBusStruct empty;
-        QCOMPARE(sampleProxy.browseRecords(none), QList<TuvoBrowseResultDBusStruct>{empty});
-
-        const uint unknown = browseSample(QStringLiteral("no_such_container"), QString());
-        QTRY_VERIFY(ended(unknown));
-        QCOMPARE(sampleProxy.browseRecords(unknown).size(), 1);
-        QCOMPARE(sampleProxy.browseRecords(unknown).first().errorCode, 1u);
-        QCOMPARE(sampleProxy.browseRecords(unknown).first().errorMessage, QStringLiteral("no such container"));
-
-        const uint found = outside.call(service, sourcePath(QStringLiteral("sample_source")), SourceInterface,
-                                        QStringLiteral("query"), {QStringLiteral("tide")})
-                               .arguments().value(0).toUInt();
-        QVERIFY(found != 0);
-        QTRY_VERIFY(!sampleProxy.queryCalls(found).isEmpty() && sampleProxy.queryCalls(found).last().remainingCount == 0);
-        QVERIFY(!sampleProxy.queryCalls(found).first().rows.isEmpty());
-        QCOMPARE(sampleProxy.queryCalls(found).first().rows.first().resultRow.size(), 5);
-        QVERIFY(outside.deactivate(QStringLiteral("libtuvo_sample_plugin")));
+        QVERIFY(proxy->browseCalls(theirs).isEmpty() && otherProxy.browseCalls(first).isEmpty());
+        QCOMPARE(proxy->browseRecords(first).size(), 12);
+        const auto records = proxy->browseRecords(second);
+        QCOMPARE(records.size(), 4);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(records.at(i).index == uint(i) && records.at(i).remainingCount == 3 - i);
     }
 };
 
