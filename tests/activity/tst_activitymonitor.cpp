@@ -12,15 +12,32 @@ class tst_ActivityMonitor : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void activeWithoutScreenSaver()
+    void withoutScreenSaver_data()
     {
-        ActivityMonitor monitor(nullptr);
+        QTest::addColumn<bool>("startedByBus");
+        QTest::addColumn<ActivityMonitor::Activity>("expected");
+        QTest::newRow("started by hand") << false << ActivityMonitor::Active;
+        QTest::newRow("started by the bus") << true << ActivityMonitor::Inactive;
+    }
+    void withoutScreenSaver()
+    {
+        QFETCH(bool, startedByBus);
+        QFETCH(ActivityMonitor::Activity, expected);
+        ActivityMonitor monitor(QDBusConnection::sessionBus(), nullptr,
+                                startedByBus ? ActivityMonitor::WithoutScreenSaver::CountAsInactive
+                                             : ActivityMonitor::WithoutScreenSaver::CountAsActive);
         QSignalSpy changes(&monitor, &ActivityMonitor::activityChanged);
         QCOMPARE(monitor.get(), ActivityMonitor::Active);
-        // The question to an absent screensaver gets its error; nothing changes.
+        // The question to an absent screensaver gets its error.
         QTest::qWait(100);
-        QCOMPARE(changes.count(), 0);
-        QCOMPARE(monitor.get(), ActivityMonitor::Active);
+        QCOMPARE(monitor.get(), expected);
+        QCOMPARE(changes.count(), expected == ActivityMonitor::Active ? 0 : 1);
+        // A screensaver that comes and goes leaves the same rule behind.
+        TestScreenSaver screensaver(false);
+        QVERIFY(screensaver.appear());
+        QTRY_COMPARE(monitor.get(), ActivityMonitor::Active);
+        screensaver.leave();
+        QTRY_COMPARE(monitor.get(), expected);
     }
 
     void screenSaverAlreadyActive()
