@@ -7,6 +7,7 @@
 
 #include <QDBusMessage>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -334,16 +335,64 @@ private Q_SLOTS:
         QVERIFY(wrapper.errorOutput().contains(QLatin1String("Not able to activate plugin, exiting wrapper!")));
     }
 
-    void missingPluginFailsActivation()
+    // Only a quick look at the file at start: the plugin itself loads on activation.
+    void pluginFileIsCheckedAtStart_data()
     {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("searchPath");
+        QTest::addColumn<QString>("refusal");
+        const QString plugins = QFileInfo(TestPaths::testPlugin()).absolutePath();
+        QTest::newRow("missing path") << "/nonexistent/libtuvo-missing.so" << ""
+                                      << "tried: /nonexistent/libtuvo-missing.so";
+        QTest::newRow("not on the search path")
+            << "libtuvo-missing.so" << "/nonexistent" << "tried: /nonexistent/libtuvo-missing.so, ";
+        QTest::newRow("not a shared object") << TestPaths::sourceDir() + "/README.md" << "" << "No plugin file";
+        QTest::newRow("found on the search path")
+            << "libtuvo-test-plugin.so" << "/nonexistent:" + plugins << "";
+    }
+    void pluginFileIsCheckedAtStart()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, searchPath);
+        QFETCH(QString, refusal);
         WrapperProcess wrapper;
         wrapper.setHome(home.path());
-        QVERIFY(wrapper.start({QStringLiteral("/nonexistent/libtuvo-missing.so")}));
-        BusClient client;
-        QVERIFY(client.activate(QStringLiteral("libtuvo_missing")));
+        wrapper.setEnv(QStringLiteral("TUVO_PLUGIN_PATH"), searchPath);
+        if (refusal.isEmpty()) {
+            QVERIFY(wrapper.start({argument}));
+            BusClient client;
+            QVERIFY(client.activate(TestPluginName));
+            QVERIFY(TestBus::waitForName(sourceService(QStringLiteral("Test-Plugin"), QStringLiteral("test_source"))));
+            return;
+        }
+        QVERIFY(wrapper.start({argument}, false));
         QVERIFY(wrapper.waitForExit());
         QCOMPARE(wrapper.exitCode(), 1);
-        QVERIFY(wrapper.errorOutput().contains(QLatin1String("Not able to activate plugin, exiting wrapper!")));
+        QVERIFY2(wrapper.errorOutput().contains(refusal), qPrintable(wrapper.errorOutput()));
+        QVERIFY(!TestBus::hasOwner(QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_missing")));
+    }
+
+    void helpAndVersionStartNothing_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("--help") << "--help" << "use: tuvo-dbus-wrapper <PLUGIN>\n";
+        QTest::newRow("-h") << "-h" << "TUVO_PLUGIN_PATH";
+        QTest::newRow("--version") << "--version" << "tuvo-dbus-wrapper 0.";
+    }
+    void helpAndVersionStartNothing()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, output);
+        BusSignalRecorder hello(QString(), QStringLiteral("/com/oxbel/tuvo/plugin"),
+                                QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("new_plugin"));
+        QProcess process;
+        process.start(TestPaths::wrapper(), {option});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(output));
+        QVERIFY(TestBus::names().filter(QStringLiteral("com.oxbel.tuvo.plugin.")).isEmpty());
+        QCOMPARE(hello.count(), 0);
     }
 
     void proxiesAreNeverPublished()
