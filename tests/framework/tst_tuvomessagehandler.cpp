@@ -159,10 +159,9 @@ private Q_SLOTS:
         StderrCapture capture;
         struct stat info;
         QVERIFY(::fstat(STDERR_FILENO, &info) == 0);
-        const QByteArray journal = QByteArray::number(qulonglong(info.st_dev)) + ':'
-                                   + QByteArray::number(qulonglong(info.st_ino) + (setting == "other journal"));
         if (setting.endsWith(QLatin1String("journal")))
-            qputenv("JOURNAL_STREAM", journal);
+            qputenv("JOURNAL_STREAM", QByteArray::number(qulonglong(info.st_dev)) + ':'
+                                          + QByteArray::number(qulonglong(info.st_ino) + (setting == "other journal")));
         if (setting == QLatin1String("pattern")) {
             qputenv("QT_MESSAGE_PATTERN", "%{type}|%{category}|%{message}");
             qSetMessagePattern(QStringLiteral("%{type}|%{category}|%{message}"));
