@@ -14,8 +14,9 @@ if [ "${1:-}" = --on-bus ]; then
     out=$(run gdbus call --session --dest com.oxbel.tuvo.plugin.libtuvo_sample_plugin --object-path \
               /com/oxbel/tuvo/plugin/libtuvo_sample_plugin --method com.oxbel.tuvo.plugin.activate)
     [ "$out" = "()" ] || fail "the bus did not start the installed wrapper: $out"
-    run TUVO_PLUGIN_PATH="$outside/lib/tuvo/plugins" "$prefix/bin/tuvo-dbus-wrapper" \
-        libtuvo-outside-plugin.so 2>"$scratch/wrapper.log" &
+    # Not through run(): $! must be the wrapper itself, not a subshell around it.
+    env -i HOME="$scratch" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" TUVO_PLUGIN_PATH="$outside/lib/tuvo/plugins" \
+        "$prefix/bin/tuvo-dbus-wrapper" libtuvo-outside-plugin.so 2>"$scratch/wrapper.log" &
     until gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus --method \
           org.freedesktop.DBus.NameHasOwner com.oxbel.tuvo.plugin.libtuvo_outside_plugin | grep -q true; do
         kill -0 $! || fail "wrapper: $(cat "$scratch/wrapper.log")"; sleep 0.1
