@@ -19,6 +19,8 @@ add_custom_command(OUTPUT "${_tuvo_sdk_stamp}"
     DEPENDS tuvoframework ${_tuvo_sdk_headers}
             "${PROJECT_SOURCE_DIR}/cmake/TuvoPluginHelpers.cmake"
             "${PROJECT_SOURCE_DIR}/cmake/TuvoFrameworkConfig.cmake.in"
+            "${PROJECT_SOURCE_DIR}/data/com.oxbel.tuvo.plugin.service.in"
+            "${PROJECT_SOURCE_DIR}/data/tuvo-plugin.service.in"
     COMMENT "Staging the framework SDK for the shipped plugins"
     VERBATIM)
 add_custom_target(tuvo-sdk-staging DEPENDS "${_tuvo_sdk_stamp}")
@@ -54,6 +56,11 @@ function(tuvo_add_external_plugin target source_dir library)
             "-DCMAKE_PREFIX_PATH=${TUVO_SDK_STAGING_DIR}"
             "-DTUVO_PLUGIN_OUTPUT_DIR=${TUVO_PLUGIN_OUTPUT_DIR}"
             "-DTUVO_PLUGIN_INSTALL_DIR=${TUVO_PLUGIN_INSTALL_DIR}"
+            "-DTUVO_WRAPPER_EXECUTABLE=${TUVO_WRAPPER_EXECUTABLE}"
+            "-DTUVO_DBUS_SERVICES_INSTALL_DIR=${TUVO_DBUS_SERVICES_INSTALL_DIR}"
+            "-DTUVO_SYSTEMD_USER_UNIT_INSTALL_DIR=${TUVO_SYSTEMD_USER_UNIT_INSTALL_DIR}"
+            "-DTUVO_SERVICE_OUTPUT_DIR=${TUVO_SERVICE_OUTPUT_DIR}"
+            "-DTUVO_WRAPPER_BUILD_EXECUTABLE=${TUVO_WRAPPER_BUILD_EXECUTABLE}"
         INSTALL_COMMAND ""
         BUILD_ALWAYS ON
         BUILD_BYPRODUCTS "${TUVO_PLUGIN_OUTPUT_DIR}/${library}"

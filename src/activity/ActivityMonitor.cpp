@@ -10,15 +10,29 @@ const char *const ActivityMonitor::ScreenSaverPath = "/org/freedesktop/ScreenSav
 const char *const ActivityMonitor::ScreenSaverInterface = "org.freedesktop.ScreenSaver";
 
 ActivityMonitor::ActivityMonitor(QObject *parent)
-    : ActivityMonitor(QDBusConnection::sessionBus(), parent)
+    : ActivityMonitor(QDBusConnection::sessionBus(), parent,
+                      startedByBus() ? WithoutScreenSaver::CountAsInactive
+                                     : WithoutScreenSaver::CountAsActive)
 {
 }
 
-ActivityMonitor::ActivityMonitor(const QDBusConnection &connection, QObject *parent)
+ActivityMonitor::ActivityMonitor(const QDBusConnection &connection, QObject *parent,
+                                 WithoutScreenSaver without)
     : QObject(parent)
     , m_connection(connection)
+    , m_without(without)
 {
     start();
+}
+
+bool ActivityMonitor::startedByBus()
+{
+    return !qEnvironmentVariableIsEmpty("DBUS_STARTER_BUS_TYPE");
+}
+
+ActivityMonitor::Activity ActivityMonitor::withoutScreenSaver() const
+{
+    return m_without == WithoutScreenSaver::CountAsInactive ? Inactive : Active;
 }
 
 ActivityMonitor::~ActivityMonitor() = default;
@@ -57,8 +71,12 @@ void ActivityMonitor::handleGetActiveReply(QDBusPendingCallWatcher *watcher)
     if (watcher->property("generation").toULongLong() != m_generation)
         return;
     const QDBusPendingReply<bool> reply = *watcher;
-    // No screensaver (or one that cannot answer) means nobody stops the device.
-    setActivity(reply.isValid() && reply.value() ? Inactive : Active);
+    if (!reply.isValid()) {
+        // No screensaver, or one that cannot answer.
+        setActivity(withoutScreenSaver());
+        return;
+    }
+    setActivity(reply.value() ? Inactive : Active);
 }
 
 void ActivityMonitor::handleScreenSaverActiveChanged(bool active)
@@ -73,7 +91,7 @@ void ActivityMonitor::handleServiceOwnerChanged(const QString &, const QString &
 {
     if (newOwner.isEmpty()) {
         ++m_generation;
-        setActivity(Active);
+        setActivity(withoutScreenSaver());
     } else {
         askScreenSaver();
     }

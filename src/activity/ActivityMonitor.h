@@ -16,6 +16,10 @@ class QDBusServiceWatcher;
  * the bus. The monitor follows the screensaver appearing on and leaving the bus, and
  * never blocks: it asks the screensaver asynchronously and reports what it learns with
  * activityChanged().
+ *
+ * A process that the bus daemon started on demand (it sets DBUS_STARTER_BUS_TYPE) counts
+ * a missing screensaver as Inactive instead: on a desktop without one, such a process
+ * would otherwise never end, and the bus starts it again on the next call anyway.
  */
 class ActivityMonitor : public QObject
 {
@@ -27,14 +31,25 @@ public:
     };
     Q_ENUM(Activity)
 
+    /*! What the monitor reports while no screensaver is on the bus. */
+    enum class WithoutScreenSaver {
+        CountAsActive,
+        CountAsInactive,
+    };
+
     static const char *const ScreenSaverService;
     static const char *const ScreenSaverPath;
     static const char *const ScreenSaverInterface;
 
+    /*! On the session bus, with the rule for a missing screensaver that startedByBus() gives. */
     explicit ActivityMonitor(QObject *parent);
     /*! Watches the screensaver on \a connection instead of the session bus. */
-    ActivityMonitor(const QDBusConnection &connection, QObject *parent);
+    ActivityMonitor(const QDBusConnection &connection, QObject *parent,
+                    WithoutScreenSaver without = WithoutScreenSaver::CountAsActive);
     ~ActivityMonitor() override;
+
+    /*! True when the bus daemon started this process to own a name it was asked for. */
+    static bool startedByBus();
 
     Activity get() const { return m_activity; }
 
@@ -51,9 +66,11 @@ private:
     void start();
     void askScreenSaver();
     void setActivity(Activity activity);
+    Activity withoutScreenSaver() const;
 
     QDBusConnection m_connection;
     QDBusServiceWatcher *m_watcher = nullptr;
+    WithoutScreenSaver m_without = WithoutScreenSaver::CountAsActive;
     Activity m_activity = Active;
     // Answers to GetActive from an earlier screensaver owner are stale.
     quint64 m_generation = 0;

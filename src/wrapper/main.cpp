@@ -1,6 +1,7 @@
 #include "TuvoBusNames.h"
 #include "TuvoBuildInfo.h"
 #include "TuvoDBusWrapper.h"
+#include "TuvoPluginLocator.h"
 #include "TuvoQuitSignals.h"
 
 #include <TuvoMessageHandler.h>
@@ -13,9 +14,36 @@
 
 #include <glib.h>
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
 const char *const DebugMarkerFile = "/tmp/enable-tuvo-plugins-debug";
+
+const char *const HelpText =
+    "use: tuvo-dbus-wrapper <PLUGIN>\n"
+    "\n"
+    "Hosts one media-framework plugin and publishes its sources and renderers on the\n"
+    "D-Bus session bus as com.oxbel.tuvo.plugin.<name> (the file name without \".so\",\n"
+    "\"-\" as \"_\"). The plugin is loaded while a client keeps it activated.\n"
+    "\n"
+    "PLUGIN is a path to the plugin library, or a file name looked up in the folders of\n"
+    "TUVO_PLUGIN_PATH (colon-separated), then in the installed plugin folder.\n"
+    "\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version\n"
+    "\n"
+    "Exit status: 0 after an orderly end (SIGTERM, SIGINT, or idle after its last\n"
+    "client), 1 when it could not start, activate or publish. See tuvo-dbus-wrapper(1).\n";
+
+// The plugin folder of this installation, wherever it was installed or moved to.
+QStringList installedPluginFolders()
+{
+    return {QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                + QLatin1String(TuvoBuildInfo::PluginDirFromBin),
+            QLatin1String(TuvoBuildInfo::PluginDir)};
 }
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -24,6 +52,14 @@ int main(int argc, char *argv[])
     if (argc < 2) {
         qCritical() << "use: tuvo-dbus-wrapper <PLUGIN>";
         return 1;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(HelpText, stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tuvo-dbus-wrapper %s\n", TuvoBuildInfo::Version);
+        return 0;
     }
 
     QCoreApplication app(argc, argv);
@@ -40,10 +76,22 @@ int main(int argc, char *argv[])
         logStream = new QTextStream(logFile);
     }
     TuvoMessageHandler::initTuvoLogging(true, logStream);
+    const QString argument = QString::fromLocal8Bit(argv[1]);
+    TuvoMessageHandler::setProcessName(TuvoBusNames::pluginName(argument));
 
     qDebug() << "\n\nStarting new plugin: " << argv[1] << "\n";
 
-    if (!wrapper->initialize(QString::fromLatin1(argv[1])))
+    // Only a quick look at the file: the plugin itself is loaded on activation.
+    const TuvoPluginLocator locator(qEnvironmentVariable("TUVO_PLUGIN_PATH"),
+                                    installedPluginFolders());
+    const QString pluginFile = locator.locate(argument);
+    if (pluginFile.isEmpty()) {
+        qCritical().noquote() << "No plugin file" << argument << "found; tried:"
+                              << locator.candidates(argument).join(QStringLiteral(", "));
+        return 1;
+    }
+
+    if (!wrapper->initialize(pluginFile))
         return 1;
 
     qDebug() << "tuvo-dbus-wrapper revision:" << TuvoBuildInfo::Revision;

@@ -9,7 +9,7 @@
 #include <memory>
 
 // Device activity from a screensaver of the test's own on the private bus, driven by
-// scripts: "m" starts the monitor; "on1"/"on0" bring the screensaver onto the bus,
+// scripts: "m" starts the monitor as a wrapper started by hand, "bm" as one the bus started; "on1"/"on0" bring the screensaver onto the bus,
 // active or not; "1"/"0" make it emit ActiveChanged; "off" takes it off the bus; "fake"
 // sends ActiveChanged(true) from somebody else who merely claims to be a screensaver.
 class tst_ActivityMonitor : public QObject
@@ -30,6 +30,9 @@ private Q_SLOTS:
         // Nobody stops the device once the screensaver has gone.
         QTest::newRow("comes and goes") << "m on1 off on1" << "AIAI" << 3 << 2;
         QTest::newRow("other senders ignored") << "on0 m fake" << "-AA" << 0 << 1;
+        // Started by the bus, a wrapper counts a missing screensaver as idle.
+        QTest::newRow("no screensaver, started by the bus") << "bm" << "I" << 1 << 0;
+        QTest::newRow("comes and goes, started by the bus") << "bm on0 off" << "IAI" << 3 << 1;
     }
     void script()
     {
@@ -47,8 +50,11 @@ private Q_SLOTS:
         const QStringList steps = script.split(QLatin1Char(' '));
         for (int i = 0; i < steps.size(); ++i) {
             const QString &step = steps.at(i);
-            if (step == QLatin1String("m")) {
-                monitor = std::make_unique<ActivityMonitor>(nullptr);
+            if (step.endsWith(QLatin1Char('m'))) {
+                monitor = std::make_unique<ActivityMonitor>(
+                    QDBusConnection::sessionBus(), nullptr,
+                    step == QLatin1String("bm") ? ActivityMonitor::WithoutScreenSaver::CountAsInactive
+                                                : ActivityMonitor::WithoutScreenSaver::CountAsActive);
                 spy = std::make_unique<QSignalSpy>(monitor.get(), &ActivityMonitor::activityChanged);
                 if (screensaver.isOnBus())
                     QTRY_VERIFY(screensaver.getActiveCalls() > 0);

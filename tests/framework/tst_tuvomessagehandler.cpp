@@ -8,6 +8,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -136,6 +137,51 @@ private Q_SLOTS:
         QCOMPARE(QLoggingCategory::defaultCategory()->isDebugEnabled(), expected);
         TuvoMessageHandler::resetTuvoLogging();
         QVERIFY(QLoggingCategory::defaultCategory()->isDebugEnabled());
+    }
+
+    // What one warning (or a debug line of a category asked for) looks like on standard error.
+    void standardErrorLine_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("expected");
+        const QString stamp = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+        QTest::newRow("plain") << "" << "^" + stamp + "\\[warning\\] a warning$";
+        QTest::newRow("process named") << "name" << "^libtuvo_x\\[\\d+\\]: " + stamp + "\\[warning\\] a warning$";
+        QTest::newRow("journal") << "journal" << "^<4>" + stamp + "\\[warning\\] a warning$";
+        QTest::newRow("journal elsewhere") << "other journal" << "^" + stamp + "\\[warning\\] a warning$";
+        QTest::newRow("pattern") << "pattern" << "^warning\\|default\\|a warning$";
+        QTest::newRow("category asked for") << "category" << "^" + stamp + "\\[debug\\] tuvo\\.test: a detail$";
+    }
+    void standardErrorLine()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, expected);
+        StderrCapture capture;
+        struct stat info;
+        QVERIFY(::fstat(STDERR_FILENO, &info) == 0);
+        if (setting.endsWith(QLatin1String("journal")))
+            qputenv("JOURNAL_STREAM", QByteArray::number(qulonglong(info.st_dev)) + ':'
+                                          + QByteArray::number(qulonglong(info.st_ino) + (setting == "other journal")));
+        if (setting == QLatin1String("pattern")) {
+            qputenv("QT_MESSAGE_PATTERN", "%{type}|%{category}|%{message}");
+            qSetMessagePattern(QStringLiteral("%{type}|%{category}|%{message}"));
+        }
+        TuvoMessageHandler::initTuvoLogging(true, nullptr);
+        if (setting == QLatin1String("name"))
+            TuvoMessageHandler::setProcessName(QStringLiteral("libtuvo_x"));
+        if (setting == QLatin1String("category")) {
+            QLoggingCategory category("tuvo.test", QtWarningMsg);
+            category.setEnabled(QtDebugMsg, true);
+            qCDebug(category) << "a detail";
+        } else {
+            qWarning() << "a warning";
+        }
+        TuvoMessageHandler::resetTuvoLogging();
+        qunsetenv("JOURNAL_STREAM");
+        qunsetenv("QT_MESSAGE_PATTERN");
+        qSetMessagePattern(QStringLiteral("%{if-category}%{category}: %{endif}%{message}"));
+        const QString line = capture.text().trimmed();
+        QVERIFY2(QRegularExpression(expected).match(line).hasMatch(), qPrintable(line));
     }
 
     void eachLineReachesTheFileAtOnce()

@@ -6,6 +6,7 @@
 #include "WrapperProcess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,7 +101,6 @@ private Q_SLOTS:
         const QString notActivated = QStringLiteral("Not able to activate plugin, exiting wrapper!");
         QTest::newRow("name taken") << TestPaths::testPlugin() << QString() << false << taken;
         QTest::newRow("versioned file name") << "versioned" << QString() << false << taken;
-        QTest::newRow("missing plugin") << "/nonexistent/libtuvo-missing.so" << QString() << true << notActivated;
         QTest::newRow("failing plugin") << TestPaths::testPlugin() << "bogus" << true << notActivated;
         QTest::newRow("source uuid") << TestPaths::testPlugin() << "source:bad-uuid:Test Plugin:x" << true
                                      << "sourceAddedSlot: Failed to register object";
@@ -258,6 +258,58 @@ private Q_SLOTS:
             QCOMPARE(lost.size(), 4);
             QCOMPARE(lost.last(), TestControlService);
         }
+    }
+
+    // Only a quick look at the file at start: the plugin itself loads on activation.
+    void pluginFileIsCheckedAtStart_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("searchPath");
+        QTest::addColumn<QString>("refusal");
+        const QString plugins = QFileInfo(TestPaths::testPlugin()).absolutePath();
+        QTest::newRow("missing path") << "/nonexistent/libtuvo-missing.so" << ""
+                                      << "tried: /nonexistent/libtuvo-missing.so";
+        QTest::newRow("not on the search path")
+            << "libtuvo-missing.so" << "/nonexistent" << "tried: /nonexistent/libtuvo-missing.so, ";
+        QTest::newRow("not a shared object") << TestPaths::sourceDir() + "/README.md" << "" << "No plugin file";
+        QTest::newRow("found on the search path")
+            << "libtuvo-test-plugin.so" << "/nonexistent:" + plugins << "";
+    }
+    void pluginFileIsCheckedAtStart()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, searchPath);
+        QFETCH(QString, refusal);
+        WrapperProcess wrapper;
+        wrapper.setHome(home.path());
+        wrapper.setEnv(QStringLiteral("TUVO_PLUGIN_PATH"), searchPath);
+        // Found: it registers and says hello.
+        QVERIFY(wrapper.start({argument}, refusal.isEmpty()));
+        if (refusal.isEmpty())
+            return;
+        QVERIFY(wrapper.waitForExit());
+        QCOMPARE(wrapper.exitCode(), 1);
+        QVERIFY2(wrapper.errorOutput().contains(refusal), qPrintable(wrapper.errorOutput()));
+        QVERIFY(!TestBus::hasOwner(QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_missing")));
+    }
+
+    void helpAndVersionStartNothing_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("--help") << "--help" << "use: tuvo-dbus-wrapper <PLUGIN>\n";
+        QTest::newRow("--version") << "--version" << "tuvo-dbus-wrapper 0.";
+    }
+    void helpAndVersionStartNothing()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, output);
+        QProcess process;
+        process.start(TestPaths::wrapper(), {option});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(output));
+        QVERIFY(TestBus::names().filter(QStringLiteral("com.oxbel.tuvo.plugin.")).isEmpty());
     }
 
     void withdrawnAndReportedAgain()
