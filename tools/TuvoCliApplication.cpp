@@ -22,15 +22,34 @@ namespace {
 TuvoCliCommand *createCommand(const TuvoCliCommandLine &commandLine, TuvoCliSession *session,
                               TuvoCliOutput *output)
 {
-    const QString verb = commandLine.verb();
-    if (verb == QLatin1String("list") || verb == QLatin1String("activate"))
+    using Action = TuvoCliCommandTable::Action;
+    switch (commandLine.action()) {
+    case Action::List:
+    case Action::Activate:
         return new TuvoCliListCommand(commandLine, session, output);
-    if (verb == QLatin1String("watch"))
+    case Action::Watch:
         return new TuvoCliWatchCommand(commandLine, session, output);
-    if (verb == QLatin1String("browse") || verb == QLatin1String("query"))
+    case Action::Browse:
+    case Action::Query:
         return new TuvoCliBrowseCommand(commandLine, session, output);
-    if (verb == QLatin1String("get") || verb == QLatin1String("set"))
+    case Action::Get:
+    case Action::Set:
         return new TuvoCliPropertyCommand(commandLine, session, output);
+    case Action::Play:
+    case Action::Pause:
+    case Action::Resume:
+    case Action::Stop:
+    case Action::Seek:
+    case Action::Next:
+    case Action::Previous:
+    case Action::Goto:
+    case Action::AssignPlaylist:
+    case Action::Status:
+    case Action::Position:
+    case Action::MediaInfo:
+    case Action::Help: // answered before any command is made
+        break;
+    }
     return new TuvoCliRendererCommand(commandLine, session, output);
 }
 
@@ -51,8 +70,9 @@ int TuvoCliApplication::run(const QStringList &arguments)
     }
     if (commandLine.helpRequested()) {
         const QString verb = commandLine.helpVerb();
-        printOut(verb.isEmpty() || verb == QLatin1String("help") ? TuvoCliDocs::help()
-                                                                  : TuvoCliDocs::verbHelp(verb));
+        const TuvoCliCommandTable::Verb *known = TuvoCliCommandTable::findVerb(verb);
+        printOut(!known || known->action == TuvoCliCommandTable::Action::Help ? TuvoCliDocs::help()
+                                                                               : TuvoCliDocs::verbHelp(verb));
         return TuvoCliCommandTable::Success;
     }
     if (commandLine.versionRequested()) {

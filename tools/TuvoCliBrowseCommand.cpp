@@ -17,7 +17,7 @@ TuvoCliBrowseCommand::TuvoCliBrowseCommand(const TuvoCliCommandLine &commandLine
                                            TuvoCliSession *session, TuvoCliOutput *output,
                                            QObject *parent)
     : TuvoCliCommand(commandLine, session, output, parent)
-    , m_browse(commandLine.verb() == QLatin1String("browse"))
+    , m_browse(commandLine.action() == TuvoCliCommandTable::Action::Browse)
 {
 }
 

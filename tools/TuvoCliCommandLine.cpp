@@ -33,9 +33,15 @@ QString TuvoCliCommandLine::value(const QString &option) const
     return known ? known->defaultValue : QString();
 }
 
+TuvoCliCommandTable::Action TuvoCliCommandLine::action() const
+{
+    const TuvoCliCommandTable::Verb *verb = TuvoCliCommandTable::findVerb(m_verb);
+    return verb ? verb->action : TuvoCliCommandTable::Action::Help;
+}
+
 QString TuvoCliCommandLine::helpVerb() const
 {
-    if (m_verb == QLatin1String("help"))
+    if (action() == TuvoCliCommandTable::Action::Help)
         return m_arguments.value(0);
     return m_verb;
 }
@@ -108,7 +114,7 @@ bool TuvoCliCommandLine::parse(const QStringList &arguments)
         return true;
     if (!verb)
         return fail(QStringLiteral("no verb given"));
-    if (m_verb == QLatin1String("help")) {
+    if (verb->action == TuvoCliCommandTable::Action::Help) {
         if (m_arguments.size() > 1)
             return fail(QStringLiteral("help takes at most one verb"));
         if (!m_arguments.isEmpty() && !TuvoCliCommandTable::findVerb(m_arguments.first()))
@@ -161,12 +167,13 @@ bool TuvoCliCommandLine::checkValues()
     if ((isSet(QStringLiteral("start")) || isSet(QStringLiteral("content-type"))) && m_arguments.size() < 2)
         return fail(QStringLiteral("--%1 needs a URI to play")
                         .arg(isSet(QStringLiteral("start")) ? QStringLiteral("start") : QStringLiteral("content-type")));
-    if (m_verb == QLatin1String("list") && !m_arguments.isEmpty()
+    const TuvoCliCommandTable::Action action = this->action();
+    if (action == TuvoCliCommandTable::Action::List && !m_arguments.isEmpty()
         && !TuvoCliCommandTable::kindNames().contains(m_arguments.first()))
         return fail(QStringLiteral("KIND must be plugin, source or renderer, not \"%1\"").arg(m_arguments.first()));
-    if (m_verb == QLatin1String("goto") && !isUnsigned(m_arguments.value(1)))
+    if (action == TuvoCliCommandTable::Action::Goto && !isUnsigned(m_arguments.value(1)))
         return fail(QStringLiteral("INDEX must be a whole number of 0 or more, not \"%1\"").arg(m_arguments.value(1)));
-    if (m_verb == QLatin1String("seek")) {
+    if (action == TuvoCliCommandTable::Action::Seek) {
         static const QRegularExpression position(QStringLiteral("^([+-]?)([0-9]+)([+-]?)$"));
         const QRegularExpressionMatch match = position.match(m_arguments.value(1));
         if (!match.hasMatch() || (!match.captured(1).isEmpty() && !match.captured(3).isEmpty())

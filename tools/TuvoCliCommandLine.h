@@ -21,6 +21,8 @@ public:
     QString error() const { return m_error; }
     /*! The verb, or empty when only --help or --version was asked for. */
     QString verb() const { return m_verb; }
+    /*! What the verb does, from the command table; Help when there is no verb. */
+    TuvoCliCommandTable::Action action() const;
     QStringList arguments() const { return m_arguments; }
     QString argument(int index) const { return m_arguments.value(index); }
 
@@ -28,7 +30,7 @@ public:
     /*! The option's value, or its default from the table. */
     QString value(const QString &option) const;
 
-    bool helpRequested() const { return isSet(QStringLiteral("help")) || m_verb == QLatin1String("help"); }
+    bool helpRequested() const { return isSet(QStringLiteral("help")) || action() == TuvoCliCommandTable::Action::Help; }
     /*! The verb whose help was asked for; empty for the general help. */
     QString helpVerb() const;
     bool versionRequested() const { return isSet(QStringLiteral("version")); }

@@ -42,8 +42,17 @@ public:
         bool optional;
     };
 
+    /*! What a verb does: the command that runs it goes by this, never by the name. */
+    enum class Action {
+        List, Activate, Watch, Browse, Query,
+        Play, Pause, Resume, Stop, Seek, Next, Previous, Goto, AssignPlaylist,
+        Status, Position, MediaInfo,
+        Get, Set, Help,
+    };
+
     struct Verb {
         QString name;               //!< "browse"
+        Action action;
         QList<Argument> arguments;
         QStringList options;        //!< long names of the options of this verb only
         QString summary;            //!< one line

@@ -240,7 +240,7 @@ QString TuvoCliDocs::bashCompletion()
                 words = shellWords(Table::kindNames());
                 break;
             default:
-                if (verb.name == QLatin1String("help"))
+                if (verb.action == TuvoCliCommandTable::Action::Help)
                     words = shellWords(verbs);
                 break;
             }

@@ -9,7 +9,7 @@
 TuvoCliListCommand::TuvoCliListCommand(const TuvoCliCommandLine &commandLine, TuvoCliSession *session,
                                        TuvoCliOutput *output, QObject *parent)
     : TuvoCliCommand(commandLine, session, output, parent)
-    , m_hold(commandLine.verb() == QLatin1String("activate"))
+    , m_hold(commandLine.action() == TuvoCliCommandTable::Action::Activate)
 {
 }
 

@@ -37,7 +37,7 @@ void TuvoCliPropertyCommand::run(const TuvoClientObjectInfo &target)
 {
     m_object = createProxy(target, m_session, this);
     const QString property = m_commandLine.argument(1);
-    if (m_commandLine.verb() == QLatin1String("get")) {
+    if (m_commandLine.action() == TuvoCliCommandTable::Action::Get) {
         m_object->getProperty(property, [this, property](const TuvoClientError &error, const QVariant &value) {
             if (error.isError()) {
                 fail(error);

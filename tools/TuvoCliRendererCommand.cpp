@@ -25,7 +25,8 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
 {
     m_renderer = new TuvoClientRenderer(info, m_session->connection(), this);
     m_renderer->setTimeout(m_session->timeout());
-    const QString verb = m_commandLine.verb();
+    using Action = TuvoCliCommandTable::Action;
+    const Action action = m_commandLine.action();
     const QString argument = m_commandLine.argument(1);
     const TuvoClientObject::ErrorHandler done = [this](const TuvoClientError &error) {
         if (error.isError())
@@ -34,23 +35,23 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
             finish(TuvoCliCommandTable::Success);
     };
 
-    if (verb == QLatin1String("play")) {
+    if (action == Action::Play) {
         if (argument.isEmpty())
             m_renderer->play(done);
         else if (m_commandLine.isSet(QStringLiteral("content-type")))
             m_renderer->playUriWithContentType(argument, m_commandLine.value(QStringLiteral("content-type")), done);
         else
             m_renderer->playUri(argument, m_commandLine.value(QStringLiteral("start")).toUInt(), done);
-    } else if (verb == QLatin1String("pause")) {
+    } else if (action == Action::Pause) {
         if (m_commandLine.isSet(QStringLiteral("at")))
             m_renderer->pauseAt(m_commandLine.value(QStringLiteral("at")).toUInt(), done);
         else
             m_renderer->pause(done);
-    } else if (verb == QLatin1String("resume")) {
+    } else if (action == Action::Resume) {
         m_renderer->resume(done);
-    } else if (verb == QLatin1String("stop")) {
+    } else if (action == Action::Stop) {
         m_renderer->stop(done);
-    } else if (verb == QLatin1String("seek")) {
+    } else if (action == Action::Seek) {
         // Checked by the parser: [+-]N or N[+-].
         QString position = argument;
         TuvoRendererWire::SeekMode mode = TuvoRendererWire::SeekAbsolute;
@@ -60,15 +61,15 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
             mode = TuvoRendererWire::SeekBackward;
         position.remove(QLatin1Char('+')).remove(QLatin1Char('-'));
         m_renderer->setPosition(position.toInt(), mode, done);
-    } else if (verb == QLatin1String("next")) {
+    } else if (action == Action::Next) {
         m_renderer->next(done);
-    } else if (verb == QLatin1String("previous")) {
+    } else if (action == Action::Previous) {
         m_renderer->previous(done);
-    } else if (verb == QLatin1String("goto")) {
+    } else if (action == Action::Goto) {
         m_renderer->gotoIndex(argument.toUInt(), done);
-    } else if (verb == QLatin1String("assign-playlist")) {
+    } else if (action == Action::AssignPlaylist) {
         m_renderer->assignPlaylist(argument, done);
-    } else if (verb == QLatin1String("status")) {
+    } else if (action == Action::Status) {
         m_renderer->getStatus([this](const TuvoClientError &error, const TuvoClientRendererStatus &status) {
             if (error.isError()) {
                 fail(error);
@@ -77,7 +78,7 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
             printStatus(status);
             finish(TuvoCliCommandTable::Success);
         });
-    } else if (verb == QLatin1String("position")) {
+    } else if (action == Action::Position) {
         m_renderer->getPosition([this](const TuvoClientError &error, quint32 seconds) {
             if (error.isError()) {
                 fail(error);
@@ -89,7 +90,7 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
                 m_output->line(QString::number(seconds));
             finish(TuvoCliCommandTable::Success);
         });
-    } else if (verb == QLatin1String("media-info")) {
+    } else if (action == Action::MediaInfo) {
         m_renderer->getCurrentMediaInfo(argument, [this](const TuvoClientError &error,
                                                          const TuvoMediaInfoDBusStruct &info) {
             if (error.isError()) {

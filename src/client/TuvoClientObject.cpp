@@ -1,11 +1,15 @@
 #include "TuvoClientObject.h"
 
+#include "TuvoClientExtensionInterface.h"
 #include "TuvoClientLogging.h"
 
 #include <TuvoBusNames.h>
 #include <TuvoDBusValue.h>
 
+#include <QDBusAbstractInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QMetaMethod>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
@@ -26,6 +30,11 @@ TuvoClientObject::TuvoClientObject(const TuvoClientObjectInfo &info, const QDBus
         connect(m_ownerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
                 &TuvoClientObject::handleOwnerGone);
     }
+    m_extension = makeInterface<TuvoClientExtensionInterface>();
+    connect(m_extension, &TuvoClientExtensionInterface::property_changed, this,
+            [this](const QString &name, const QDBusVariant &value) {
+                Q_EMIT propertyChanged(name, TuvoDBusValue::plain(QVariant::fromValue(value)));
+            });
 }
 
 TuvoClientObject::~TuvoClientObject() = default;
@@ -48,38 +57,44 @@ TuvoClientError TuvoClientObject::errorFor(const QDBusMessage &reply) const
     return TuvoClientError::fromDBus(QDBusError(reply), m_info.busName, m_timeout);
 }
 
-void TuvoClientObject::callMethod(const QString &interface, const QString &method,
-                                  const QVariantList &arguments, const QString &replySignature,
-                                  const ReplyHandler &handler)
+void TuvoClientObject::adopt(QDBusAbstractInterface *proxy)
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(destination(), m_info.objectPath(), interface, method);
-    call.setArguments(arguments);
-    const QDBusPendingCall pending = m_connection.asyncCall(call, m_timeout);
-    auto *watcher = new QDBusPendingCallWatcher(pending, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, handler, method, replySignature](QDBusPendingCallWatcher *finished) {
-                finished->deleteLater();
-                const QDBusMessage reply = finished->reply();
-                TuvoClientError error;
-                if (reply.type() != QDBusMessage::ReplyMessage) {
-                    error = errorFor(reply);
-                } else if (reply.signature() != replySignature) {
-                    error = TuvoClientError(
-                        TuvoClientError::Malformed,
-                        QStringLiteral("%1 answered %2 with the signature \"%3\" instead of \"%4\"")
-                            .arg(m_info.busName, method, reply.signature(), replySignature),
-                        m_info.busName);
-                }
-                if (handler)
-                    handler(error, reply);
-            });
+    proxy->setTimeout(m_timeout);
+    m_interfaces.append(proxy);
+}
+
+void TuvoClientObject::setTimeout(int milliseconds)
+{
+    m_timeout = milliseconds;
+    for (QDBusAbstractInterface *proxy : std::as_const(m_interfaces))
+        proxy->setTimeout(milliseconds);
+}
+
+void TuvoClientObject::watchReply(const QDBusPendingCall &call, const ReplyHandler &handler)
+{
+    auto *watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, handler](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        const QDBusMessage reply = finished->reply();
+        TuvoClientError error;
+        if (reply.type() == QDBusMessage::ErrorMessage
+            && reply.errorName() == QDBusError::errorString(QDBusError::InvalidSignature)) {
+            // The proxy checked the answer against the contract.
+            error = TuvoClientError(TuvoClientError::Malformed,
+                                    QStringLiteral("%1 answered with the wrong signature: %2")
+                                        .arg(m_info.busName, reply.errorMessage()),
+                                    m_info.busName);
+        } else if (reply.type() != QDBusMessage::ReplyMessage) {
+            error = errorFor(reply);
+        }
+        if (handler)
+            handler(error, reply);
+    });
 }
 
 void TuvoClientObject::getProperty(const QString &name, const ValueHandler &handler)
 {
-    callMethod(QLatin1String(TuvoBusNames::ExtensionInterface), QStringLiteral("get_extension_property"),
-               {name}, QStringLiteral("sv"),
+    watchReply(m_extension->get_extension_property(name),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (!handler)
                        return;
@@ -93,8 +108,7 @@ void TuvoClientObject::getProperty(const QString &name, const ValueHandler &hand
 void TuvoClientObject::setProperty(const QString &name, const QVariant &value,
                                    const ErrorHandler &handler)
 {
-    callMethod(QLatin1String(TuvoBusNames::ExtensionInterface), QStringLiteral("set_extension_property"),
-               {name, QVariant::fromValue(QDBusVariant(value))}, QStringLiteral("b"),
+    watchReply(m_extension->set_extension_property(name, QDBusVariant(value)),
                [this, handler, name, value](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (!handler)
                        return;
@@ -111,12 +125,32 @@ void TuvoClientObject::setProperty(const QString &name, const QVariant &value,
 
 void TuvoClientObject::getName(const TextHandler &handler)
 {
-    callMethod(QLatin1String(TuvoBusNames::ExtensionInterface), QStringLiteral("get_name"), {},
-               QStringLiteral("s"),
+    watchReply(m_extension->get_name(),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (handler)
                        handler(error, error.isError() ? QString() : reply.arguments().value(0).toString());
                });
+}
+
+bool TuvoClientObject::understands(const QString &interface, const QString &member,
+                                   const QString &signature) const
+{
+    for (const QDBusAbstractInterface *proxy : m_interfaces) {
+        if (proxy->interface() != interface)
+            continue;
+        const QMetaObject *meta = proxy->metaObject();
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            if (method.methodType() != QMetaMethod::Signal || method.name() != member.toLatin1())
+                continue;
+            QString expected;
+            for (int p = 0; p < method.parameterCount(); ++p)
+                expected += QLatin1String(QDBusMetaType::typeToSignature(method.parameterMetaType(p)));
+            if (expected == signature)
+                return true;
+        }
+    }
+    return false;
 }
 
 void TuvoClientObject::handleBusSignal(const QDBusMessage &message)
@@ -124,18 +158,10 @@ void TuvoClientObject::handleBusSignal(const QDBusMessage &message)
     QVariantList arguments = message.arguments();
     for (QVariant &argument : arguments)
         argument = TuvoDBusValue::plain(argument);
-    const QString interface = message.interface();
-    const QString member = message.member();
-    const QString signature = message.signature();
-    Q_EMIT signalReceived(interface, member, arguments);
-    if (interface == QLatin1String(TuvoBusNames::ExtensionInterface)) {
-        if (member == QLatin1String("property_changed") && signature == QLatin1String("sv"))
-            Q_EMIT propertyChanged(arguments.at(0).toString(), arguments.at(1));
-        else
-            qCWarning(lcTuvoClient) << "unexpected signal" << member << signature << "from" << m_info.busName;
-    } else if (interface == m_ownInterface && !dispatchSignal(member, signature, arguments)) {
-        qCWarning(lcTuvoClient) << "unexpected signal" << member << signature << "from" << m_info.busName;
-    }
+    Q_EMIT signalReceived(message.interface(), message.member(), arguments);
+    if (!understands(message.interface(), message.member(), message.signature()))
+        qCWarning(lcTuvoClient) << "unexpected signal" << message.member() << message.signature() << "from"
+                                << m_info.busName;
 }
 
 void TuvoClientObject::handleOwnerGone()

@@ -6,13 +6,16 @@
 #include "TuvoClientObjectInfo.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QObject>
 #include <QVariant>
 
 #include <functional>
 
+class QDBusAbstractInterface;
 class QDBusMessage;
 class QDBusServiceWatcher;
+class TuvoClientExtensionInterface;
 
 /*!
  * What a client's view of a published source or renderer has in common: the calls go
@@ -23,7 +26,8 @@ class QDBusServiceWatcher;
  * properties and name of the object are here as well.
  *
  * Signals of the object are followed from construction: propertyChanged() and
- * signalReceived() for every signal of its interfaces.
+ * signalReceived() for every signal of its interfaces; subclasses forward the typed
+ * signals of their generated proxies.
  */
 class TUVO_CLIENT_EXPORT TuvoClientObject : public QObject
 {
@@ -40,7 +44,7 @@ public:
     /*! Where calls go: the owner's unique name when known, else the bus name. */
     QString destination() const;
 
-    void setTimeout(int milliseconds) { m_timeout = milliseconds; }
+    void setTimeout(int milliseconds);
     int timeout() const { return m_timeout; }
 
     /*! Reads an extension property; the value comes unwrapped, in its own type. */
@@ -64,14 +68,21 @@ protected:
                      const QString &ownInterface, QObject *parent);
 
     /*!
-     * Calls \a method; a reply whose signature is not \a replySignature is Malformed.
-     * \a handler may be empty.
+     * A proxy of one of the object's interfaces, generated from its contract: calls to
+     * the owner, with this object's time-out. It is a child of this object.
      */
-    void callMethod(const QString &interface, const QString &method, const QVariantList &arguments,
-                    const QString &replySignature, const ReplyHandler &handler);
-    /*! Subclasses turn their interface's signals into typed ones; true when understood. */
-    virtual bool dispatchSignal(const QString &member, const QString &signature,
-                                const QVariantList &arguments) = 0;
+    template<typename Interface>
+    Interface *makeInterface()
+    {
+        auto *proxy = new Interface(destination(), m_info.objectPath(), m_connection, this);
+        adopt(proxy);
+        return proxy;
+    }
+    /*!
+     * Hands the answer of \a call to \a handler (which may be empty); an answer whose
+     * signature is not the one the contract gives is Malformed.
+     */
+    void watchReply(const QDBusPendingCall &call, const ReplyHandler &handler);
     TuvoClientError errorFor(const QDBusMessage &reply) const;
 
 private Q_SLOTS:
@@ -80,12 +91,17 @@ private Q_SLOTS:
 
 private:
     void subscribe(const QString &interface);
+    void adopt(QDBusAbstractInterface *proxy);
+    /*! Whether a proxy of \a interface has a signal \a member with that signature. */
+    bool understands(const QString &interface, const QString &member, const QString &signature) const;
 
     TuvoClientObjectInfo m_info;
     QDBusConnection m_connection;
     QString m_ownInterface;
     int m_timeout = TuvoClientDefaults::CallTimeoutMs;
     QDBusServiceWatcher *m_ownerWatcher = nullptr;
+    QList<QDBusAbstractInterface *> m_interfaces;
+    TuvoClientExtensionInterface *m_extension = nullptr;
 };
 
 #endif

@@ -1,10 +1,8 @@
 #include "TuvoClientOperation.h"
 
 #include "TuvoClientLogging.h"
-#include "TuvoClientProxySourceObject.h"
 #include "TuvoClientSource.h"
-
-#include <TuvoBusNames.h>
+#include "TuvoClientSourceInterface.h"
 
 #include <QDBusConnection>
 #include <QDBusPendingCall>
@@ -24,19 +22,21 @@ TuvoClientOperation::TuvoClientOperation(Kind kind, TuvoClientSource *source)
 TuvoClientOperation::~TuvoClientOperation()
 {
     // Nobody waits for the results any more: tell the source, without waiting for it.
-    if ((m_state == Running || m_state == Confirming) && m_id != 0) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            m_sender, m_source->info().objectPath(), QLatin1String(TuvoBusNames::SourceInterface),
-            cancelMethod());
-        call << m_id;
-        call.setAutoStartService(false);
-        m_source->connection().send(call);
-    }
+    if ((m_state == Running || m_state == Confirming) && m_id != 0)
+        callCancel();
 }
 
-QString TuvoClientOperation::cancelMethod() const
+QDBusPendingCall TuvoClientOperation::callCancel() const
 {
-    return m_kind == Browse ? QStringLiteral("cancel_browse") : QStringLiteral("cancel_query");
+    // To the process that answered the starting call, whoever owns the name now.
+    TuvoClientSourceInterface calls(m_sender, m_source->info().objectPath(), m_source->connection());
+    calls.setTimeout(m_source->timeout());
+    return m_kind == Browse ? calls.cancel_browse(m_id) : calls.cancel_query(m_id);
+}
+
+QString TuvoClientOperation::kindName() const
+{
+    return m_kind == Browse ? QStringLiteral("browse") : QStringLiteral("query");
 }
 
 QString TuvoClientOperation::sourceName() const
@@ -51,54 +51,45 @@ void TuvoClientOperation::setInactivityTimeout(int milliseconds)
         m_inactivity.start(m_inactivityTimeout);
 }
 
-void TuvoClientOperation::start(const QString &method, const QVariantList &arguments)
+void TuvoClientOperation::start(const QDBusPendingCall &call, const TuvoClientError &error)
 {
-    TuvoClientProxySourceObject *proxy = m_source->proxyObject();
-    if (!proxy) {
+    if (error.isError()) {
         // Reported from the event loop, so that the caller can connect to finished() first.
-        const TuvoClientError error = m_source->registrationError();
         QMetaObject::invokeMethod(this, [this, error] { finish(error); }, Qt::QueuedConnection);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(m_source->destination(),
-                                                       m_source->info().objectPath(),
-                                                       QLatin1String(TuvoBusNames::SourceInterface),
-                                                       method);
-    call.setArguments(arguments);
     const int timeout = m_source->timeout();
-    auto *watcher = new QDBusPendingCallWatcher(m_source->connection().asyncCall(call, timeout), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, method, timeout](QDBusPendingCallWatcher *w) {
-                w->deleteLater();
-                // Receivers of started() or finished() may delete this operation.
-                const QPointer<TuvoClientOperation> self(this);
-                const QPointer<TuvoClientProxySourceObject> proxy(m_source->proxyObject());
-                const QDBusMessage reply = w->reply();
-                if (reply.type() != QDBusMessage::ReplyMessage) {
-                    finish(TuvoClientError::fromDBus(QDBusError(reply), sourceName(), timeout));
-                } else if (reply.signature() != QLatin1String("u")) {
-                    finish(TuvoClientError(TuvoClientError::Malformed,
-                                           QStringLiteral("%1 answered %2 with the signature \"%3\"")
-                                               .arg(sourceName(), method, reply.signature()),
-                                           sourceName()));
-                } else if (reply.arguments().at(0).toUInt() == 0) {
-                    finish(TuvoClientError(TuvoClientError::Refused,
-                                           QStringLiteral("%1 refused the %2").arg(sourceName(), method),
-                                           sourceName()));
-                } else {
-                    m_id = reply.arguments().at(0).toUInt();
-                    m_sender = reply.service();
-                    m_state = Running;
-                    m_inactivity.start(m_inactivityTimeout);
-                    Q_EMIT started(m_id);
-                    if (self && m_cancelRequested)
-                        sendCancel();
-                    else if (self && proxy)
-                        proxy->claimEarlyMessages(this);
-                }
-                if (proxy)
-                    proxy->operationStarted();
-            });
+    auto *watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, timeout](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusMessage reply = w->reply();
+        if (reply.type() == QDBusMessage::ErrorMessage
+            && reply.errorName() == QDBusError::errorString(QDBusError::InvalidSignature)) {
+            // The generated proxy checked the answer against the contract.
+            finish(TuvoClientError(TuvoClientError::Malformed,
+                                   QStringLiteral("%1 answered %2 with the wrong signature: %3")
+                                       .arg(sourceName(), kindName(), reply.errorMessage()),
+                                   sourceName()));
+        } else if (reply.type() != QDBusMessage::ReplyMessage) {
+            finish(TuvoClientError::fromDBus(QDBusError(reply), sourceName(), timeout));
+        } else if (reply.arguments().at(0).toUInt() == 0) {
+            finish(TuvoClientError(TuvoClientError::Refused,
+                                   QStringLiteral("%1 refused the %2").arg(sourceName(), kindName()),
+                                   sourceName()));
+        } else {
+            m_id = reply.arguments().at(0).toUInt();
+            m_sender = reply.service();
+            m_state = Running;
+            m_inactivity.start(m_inactivityTimeout);
+            // Receivers of started() may cancel or delete this operation.
+            const QPointer<TuvoClientOperation> self(this);
+            Q_EMIT started(m_id);
+            if (self && m_cancelRequested)
+                sendCancel();
+            if (self)
+                Q_EMIT accepting(QPrivateSignal());
+        }
+    });
 }
 
 void TuvoClientOperation::receive(const QDBusMessage &message)
@@ -157,18 +148,12 @@ void TuvoClientOperation::sendCancel()
 {
     m_state = Cancelling;
     m_inactivity.stop();
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        m_sender, m_source->info().objectPath(), QLatin1String(TuvoBusNames::SourceInterface),
-        cancelMethod());
-    call << m_id;
     const int timeout = m_source->timeout();
-    auto *watcher = new QDBusPendingCallWatcher(m_source->connection().asyncCall(call, timeout), this);
+    auto *watcher = new QDBusPendingCallWatcher(callCancel(), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, timeout](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         const QDBusMessage reply = w->reply();
-        QString text = QStringLiteral("%1 %2 %3 cancelled")
-                           .arg(sourceName(), m_kind == Browse ? QStringLiteral("browse") : QStringLiteral("query"))
-                           .arg(m_id);
+        QString text = QStringLiteral("%1 %2 %3 cancelled").arg(sourceName(), kindName()).arg(m_id);
         if (reply.type() != QDBusMessage::ReplyMessage)
             text += QStringLiteral(" (unconfirmed: ")
                     + TuvoClientError::fromDBus(QDBusError(reply), sourceName(), timeout).message()
@@ -184,11 +169,7 @@ void TuvoClientOperation::handleInactivity()
     const QString text = QStringLiteral("%1 sent no results for %2")
                              .arg(sourceName(), TuvoClientError::formatSeconds(m_inactivityTimeout));
     // The source may still be working on it: ask it to stop, without waiting.
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        m_sender, m_source->info().objectPath(), QLatin1String(TuvoBusNames::SourceInterface),
-        cancelMethod());
-    call << m_id;
-    m_source->connection().send(call);
+    callCancel();
     finish(TuvoClientError(TuvoClientError::Timeout, text, sourceName()));
 }
 

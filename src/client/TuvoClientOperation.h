@@ -5,6 +5,7 @@
 #include "TuvoClientGlobal.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QObject>
 #include <QTimer>
 
@@ -54,12 +55,12 @@ public:
 Q_SIGNALS:
     void started(quint32 id);
     void finished(const TuvoClientError &error);
+    /*! The operation takes results from sender() for id() from now on (once, after started()). */
+    void accepting(QPrivateSignal);
 
 protected:
     TuvoClientOperation(Kind kind, TuvoClientSource *source);
 
-    /*! Called by the source: sends the starting call. */
-    void start(const QString &method, const QVariantList &arguments);
     /*! One result message of this operation, its signature already checked. */
     virtual void deliver(const QDBusMessage &message) = 0;
     void finish(const TuvoClientError &error);
@@ -72,13 +73,17 @@ private Q_SLOTS:
     void handleInactivity();
 
 private:
+    // The source starts its operations, feeds them their results and says when it vanished.
     friend class TuvoClientSource;
-    friend class TuvoClientProxySourceObject;
 
+    /*! Follows the starting call; \a error ends the operation at once when set. */
+    void start(const QDBusPendingCall &call, const TuvoClientError &error);
     void receive(const QDBusMessage &message);
     void sendCancel();
     void handleSourceVanished();
-    QString cancelMethod() const;
+    /*! Asks the process that runs the operation to stop it. */
+    QDBusPendingCall callCancel() const;
+    QString kindName() const;
 
     Kind m_kind;
     TuvoClientSource *m_source;

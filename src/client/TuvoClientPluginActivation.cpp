@@ -1,5 +1,7 @@
 #include "TuvoClientPluginActivation.h"
 
+#include "TuvoClientPluginInterface.h"
+
 #include <TuvoBusNames.h>
 
 #include <QDBusMessage>
@@ -41,10 +43,10 @@ void TuvoClientPluginActivation::activate()
 void TuvoClientPluginActivation::sendActivate()
 {
     const quint64 attempt = ++m_attempt;
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        busName(), TuvoBusNames::pluginObjectPath(m_plugin),
-        QLatin1String(TuvoBusNames::PluginInterface), QStringLiteral("activate"));
-    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
+    // To the name, which starts the process when nobody owns it.
+    TuvoClientPluginInterface calls(busName(), TuvoBusNames::pluginObjectPath(m_plugin), m_connection);
+    calls.setTimeout(m_timeout);
+    auto *watcher = new QDBusPendingCallWatcher(calls.activate(), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, attempt](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         // Answers to an attempt that deactivate() or a newer attempt overtook are stale.
@@ -70,11 +72,7 @@ void TuvoClientPluginActivation::deactivate()
     m_active = false;
     // To the process that was activated, not to whoever owns the name now; the answer
     // does not matter, and the process also lets go when this client leaves the bus.
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        m_owner, TuvoBusNames::pluginObjectPath(m_plugin),
-        QLatin1String(TuvoBusNames::PluginInterface), QStringLiteral("deactivate"));
-    call.setAutoStartService(false);
-    m_connection.send(call);
+    TuvoClientPluginInterface(m_owner, TuvoBusNames::pluginObjectPath(m_plugin), m_connection).deactivate();
 }
 
 void TuvoClientPluginActivation::handleOwnerChanged(const QString &, const QString &oldOwner,

@@ -1,10 +1,8 @@
 #include "TuvoClientProxySourceObject.h"
 
-#include "TuvoClientBrowse.h"
 #include "TuvoClientLogging.h"
+#include "TuvoClientOperation.h"
 #include "TuvoClientProxySourceIntrospection.h"
-#include "TuvoClientQuery.h"
-#include "TuvoClientSource.h"
 
 #include <TuvoBrowseResultDBusStruct.h>
 #include <TuvoBusNames.h>
@@ -12,7 +10,6 @@
 
 #include <QDBusError>
 #include <QHash>
-#include <QPointer>
 
 namespace {
 // One proxy object per connection and path; everything runs on the one thread.
@@ -38,32 +35,33 @@ TuvoClientProxySourceObject::TuvoClientProxySourceObject(const QDBusConnection &
 
 TuvoClientProxySourceObject::~TuvoClientProxySourceObject() = default;
 
-TuvoClientProxySourceObject *TuvoClientProxySourceObject::attach(TuvoClientSource *source,
+TuvoClientProxySourceObject *TuvoClientProxySourceObject::attach(const QDBusConnection &connection,
+                                                                 const QString &sourceUuid,
+                                                                 const QString &sourceName,
                                                                  TuvoClientError *error)
 {
-    QDBusConnection connection = source->connection();
-    const QString path = TuvoBusNames::proxySourceObjectPath(source->info().name);
+    const QString path = TuvoBusNames::proxySourceObjectPath(sourceUuid);
     TuvoClientProxySourceObject *object = registry().value(key(connection, path));
     if (!object) {
         object = new TuvoClientProxySourceObject(connection, path);
-        if (!connection.registerVirtualObject(path, object, QDBusConnection::SingleNode)) {
+        QDBusConnection registering = connection;
+        if (!registering.registerVirtualObject(path, object, QDBusConnection::SingleNode)) {
             *error = TuvoClientError(TuvoClientError::DBusFailure,
                                      QStringLiteral("cannot register the proxy-source object %1: %2")
-                                         .arg(path, connection.lastError().message()),
-                                     source->info().busName);
+                                         .arg(path, registering.lastError().message()),
+                                     sourceName);
             delete object;
             return nullptr;
         }
         registry().insert(key(connection, path), object);
     }
-    object->m_sources.append(source);
+    ++object->m_users;
     return object;
 }
 
-void TuvoClientProxySourceObject::detach(TuvoClientSource *source)
+void TuvoClientProxySourceObject::detach()
 {
-    m_sources.removeAll(source);
-    if (!m_sources.isEmpty())
+    if (--m_users > 0)
         return;
     registry().remove(key(m_connection, m_path));
     m_connection.unregisterObject(m_path);
@@ -73,31 +71,6 @@ void TuvoClientProxySourceObject::detach(TuvoClientSource *source)
 QString TuvoClientProxySourceObject::introspect(const QString &) const
 {
     return QLatin1String(TUVO_CLIENT_PROXY_SOURCE_INTROSPECTION);
-}
-
-TuvoClientOperation *TuvoClientProxySourceObject::findOperation(const QString &sender, int kind,
-                                                                quint32 id) const
-{
-    for (TuvoClientSource *source : m_sources) {
-        const QList<TuvoClientOperation *> operations = source->runningOperations();
-        for (TuvoClientOperation *operation : operations) {
-            if (operation->kind() == kind && operation->id() == id && operation->sender() == sender)
-                return operation;
-        }
-    }
-    return nullptr;
-}
-
-bool TuvoClientProxySourceObject::anyStarting() const
-{
-    for (TuvoClientSource *source : m_sources) {
-        const QList<TuvoClientOperation *> operations = source->runningOperations();
-        for (TuvoClientOperation *operation : operations) {
-            if (operation->state() == TuvoClientOperation::Starting)
-                return true;
-        }
-    }
-    return false;
 }
 
 bool TuvoClientProxySourceObject::handleMessage(const QDBusMessage &message,
@@ -131,40 +104,8 @@ bool TuvoClientProxySourceObject::handleMessage(const QDBusMessage &message,
         connection.send(message.createReply());
 
     const quint32 id = message.arguments().at(0).toUInt();
-    if (TuvoClientOperation *operation = findOperation(message.service(), kind, id)) {
-        operation->receive(message);
-    } else if (anyStarting() && m_early.size() < MaxEarlyMessages) {
-        m_early.append(message);
-    } else {
+    if (!m_router.receive({message.service(), kind, id}, message))
         qCDebug(lcTuvoClient) << "dropping" << message.member() << "for id" << id << "from"
                               << message.service() << "at" << m_path;
-    }
     return true;
-}
-
-void TuvoClientProxySourceObject::claimEarlyMessages(TuvoClientOperation *claiming)
-{
-    const QPointer<TuvoClientOperation> operation(claiming);
-    const QString member = operation->kind() == TuvoClientOperation::Browse
-                               ? QStringLiteral("browse_result")
-                               : QStringLiteral("query_result");
-    for (int i = 0; i < m_early.size();) {
-        const QDBusMessage message = m_early.at(i);
-        if (message.member() == member && message.service() == operation->sender()
-            && message.arguments().at(0).toUInt() == operation->id()) {
-            m_early.removeAt(i);
-            // Receivers may finish or even delete the operation; stop then.
-            operation->receive(message);
-            if (!operation || operation->isFinished())
-                return;
-        } else {
-            ++i;
-        }
-    }
-}
-
-void TuvoClientProxySourceObject::operationStarted()
-{
-    if (!anyStarting())
-        m_early.clear();
 }

@@ -2,52 +2,43 @@
 #define TUVOCLIENTPROXYSOURCEOBJECT_H
 
 #include "TuvoClientError.h"
+#include "TuvoClientResultRouter.h"
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
-#include <QList>
-
-class TuvoClientOperation;
-class TuvoClientSource;
 
 /*!
  * The client's proxy-source object of one source uuid on one connection: receives
- * browse_result and query_result and hands each to the operation it belongs to, by
- * sender and id. A source may send results before the answer to the browse or query
- * call that gives their id arrives; such messages wait here while an operation is
- * starting, and are claimed by it once it knows its id.
+ * browse_result and query_result, answers them, and hands each one with the right
+ * signature to its router, keyed by sender, kind and id. Shared by every
+ * TuvoClientSource of that uuid on the connection, and unregistered with the last.
  *
- * Internal to the client library; TuvoClientSource attaches and detaches.
+ * Internal to the client library.
  */
 class TuvoClientProxySourceObject : public QDBusVirtualObject
 {
     Q_OBJECT
 public:
-    /*! Results held for operations that are still starting, at most. */
-    static constexpr int MaxEarlyMessages = 1000;
+    /*! The object of \a sourceUuid on \a connection, registered when it is the first. */
+    static TuvoClientProxySourceObject *attach(const QDBusConnection &connection, const QString &sourceUuid,
+                                               const QString &sourceName, TuvoClientError *error);
+    void detach();
 
-    static TuvoClientProxySourceObject *attach(TuvoClientSource *source, TuvoClientError *error);
-    void detach(TuvoClientSource *source);
+    TuvoClientResultRouter *router() { return &m_router; }
 
     QString introspect(const QString &path) const override;
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
-
-    void claimEarlyMessages(TuvoClientOperation *operation);
-    /*! An operation got the answer to its starting call. */
-    void operationStarted();
 
 private:
     TuvoClientProxySourceObject(const QDBusConnection &connection, const QString &path);
     ~TuvoClientProxySourceObject() override;
 
-    TuvoClientOperation *findOperation(const QString &sender, int kind, quint32 id) const;
-    bool anyStarting() const;
     static QString key(const QDBusConnection &connection, const QString &path);
 
     QDBusConnection m_connection;
     QString m_path;
-    QList<TuvoClientSource *> m_sources;
-    QList<QDBusMessage> m_early;
+    int m_users = 0;
+    TuvoClientResultRouter m_router;
 };
 
 #endif

@@ -1,6 +1,9 @@
 #include "TuvoClientRenderer.h"
 
+#include "TuvoClientRendererInterface.h"
+
 #include <TuvoBusNames.h>
+#include <TuvoDBusValue.h>
 
 #include <QDBusMessage>
 
@@ -9,13 +12,23 @@ TuvoClientRenderer::TuvoClientRenderer(const TuvoClientObjectInfo &info,
     : TuvoClientObject(info, connection, QLatin1String(TuvoBusNames::RendererInterface), parent)
 {
     TuvoMediaInfoDBusStruct::registerMetaType();
+    m_calls = makeInterface<TuvoClientRendererInterface>();
+    using Calls = TuvoClientRendererInterface;
+    connect(m_calls, &Calls::state_changed, this, &TuvoClientRenderer::stateChanged);
+    connect(m_calls, &Calls::media_changed, this, &TuvoClientRenderer::mediaChanged);
+    connect(m_calls, &Calls::playback_completed, this, &TuvoClientRenderer::playbackCompleted);
+    connect(m_calls, &Calls::playlist_changed, this, &TuvoClientRenderer::playlistChanged);
+    connect(m_calls, &Calls::metadata_changed, this, [this](const QString &key, const QVariantList &values) {
+        Q_EMIT metadataChanged(key, TuvoDBusValue::plain(QVariant(values)).toList());
+    });
+    connect(m_calls, &Calls::buffering_info, this, &TuvoClientRenderer::bufferingInfo);
+    connect(m_calls, &Calls::scanning_info, this, &TuvoClientRenderer::scanningInfo);
+    connect(m_calls, &Calls::error, this, &TuvoClientRenderer::errorOccurred);
 }
 
-void TuvoClientRenderer::command(const QString &method, const QVariantList &arguments,
-                                 const ErrorHandler &handler)
+void TuvoClientRenderer::command(const QDBusPendingCall &call, const ErrorHandler &handler)
 {
-    callMethod(QLatin1String(TuvoBusNames::RendererInterface), method, arguments, QString(),
-               [handler](const TuvoClientError &error, const QDBusMessage &) {
+    watchReply(call, [handler](const TuvoClientError &error, const QDBusMessage &) {
                    if (handler)
                        handler(error);
                });
@@ -23,69 +36,68 @@ void TuvoClientRenderer::command(const QString &method, const QVariantList &argu
 
 void TuvoClientRenderer::play(const ErrorHandler &handler)
 {
-    command(QStringLiteral("play"), {}, handler);
+    command(m_calls->play(), handler);
 }
 
 void TuvoClientRenderer::playUri(const QString &url, quint32 startSeconds, const ErrorHandler &handler)
 {
-    command(QStringLiteral("play_uri"), {url, startSeconds}, handler);
+    command(m_calls->play_uri(url, startSeconds), handler);
 }
 
 void TuvoClientRenderer::playUriWithContentType(const QString &url, const QString &contentType,
                                                 const ErrorHandler &handler)
 {
-    command(QStringLiteral("play_uri_content_type"), {url, contentType}, handler);
+    command(m_calls->play_uri_content_type(url, contentType), handler);
 }
 
 void TuvoClientRenderer::stop(const ErrorHandler &handler)
 {
-    command(QStringLiteral("stop"), {}, handler);
+    command(m_calls->stop(), handler);
 }
 
 void TuvoClientRenderer::pause(const ErrorHandler &handler)
 {
-    command(QStringLiteral("pause"), {}, handler);
+    command(m_calls->pause(), handler);
 }
 
 void TuvoClientRenderer::pauseAt(quint32 seconds, const ErrorHandler &handler)
 {
-    command(QStringLiteral("pause_at"), {seconds}, handler);
+    command(m_calls->pause_at(seconds), handler);
 }
 
 void TuvoClientRenderer::resume(const ErrorHandler &handler)
 {
-    command(QStringLiteral("resume"), {}, handler);
+    command(m_calls->resume(), handler);
 }
 
 void TuvoClientRenderer::setPosition(qint32 seconds, TuvoRendererWire::SeekMode mode, const ErrorHandler &handler)
 {
-    command(QStringLiteral("set_position"), {seconds, qint32(mode)}, handler);
+    command(m_calls->set_position(seconds, qint32(mode)), handler);
 }
 
 void TuvoClientRenderer::assignPlaylist(const QString &playlistId, const ErrorHandler &handler)
 {
-    command(QStringLiteral("assign_playlist"), {playlistId}, handler);
+    command(m_calls->assign_playlist(playlistId), handler);
 }
 
 void TuvoClientRenderer::next(const ErrorHandler &handler)
 {
-    command(QStringLiteral("next"), {}, handler);
+    command(m_calls->next(), handler);
 }
 
 void TuvoClientRenderer::previous(const ErrorHandler &handler)
 {
-    command(QStringLiteral("previous"), {}, handler);
+    command(m_calls->previous(), handler);
 }
 
 void TuvoClientRenderer::gotoIndex(quint32 index, const ErrorHandler &handler)
 {
-    command(QStringLiteral("goto_index"), {index}, handler);
+    command(m_calls->goto_index(index), handler);
 }
 
 void TuvoClientRenderer::getStatus(const StatusHandler &handler)
 {
-    callMethod(QLatin1String(TuvoBusNames::RendererInterface), QStringLiteral("get_status"), {},
-               QStringLiteral("suis"),
+    watchReply(m_calls->get_status(),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    TuvoClientRendererStatus status;
                    if (!error.isError()) {
@@ -102,8 +114,7 @@ void TuvoClientRenderer::getStatus(const StatusHandler &handler)
 
 void TuvoClientRenderer::getPosition(const PositionHandler &handler)
 {
-    callMethod(QLatin1String(TuvoBusNames::RendererInterface), QStringLiteral("get_position"), {},
-               QStringLiteral("u"),
+    watchReply(m_calls->get_position(),
                [handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    if (handler)
                        handler(error, error.isError() ? 0 : reply.arguments().at(0).toUInt());
@@ -112,8 +123,7 @@ void TuvoClientRenderer::getPosition(const PositionHandler &handler)
 
 void TuvoClientRenderer::getCurrentMediaInfo(const QString &key, const MediaInfoHandler &handler)
 {
-    callMethod(QLatin1String(TuvoBusNames::RendererInterface),
-               QStringLiteral("get_current_media_info"), {key}, QLatin1String(TuvoMediaInfoDBusStruct::Signature),
+    watchReply(m_calls->get_current_media_info(key),
                [this, handler](const TuvoClientError &error, const QDBusMessage &reply) {
                    TuvoMediaInfoDBusStruct info;
                    TuvoClientError result = error;
@@ -126,28 +136,4 @@ void TuvoClientRenderer::getCurrentMediaInfo(const QString &key, const MediaInfo
                    if (handler)
                        handler(result, info);
                });
-}
-
-bool TuvoClientRenderer::dispatchSignal(const QString &member, const QString &signature,
-                                        const QVariantList &args)
-{
-    if (member == QLatin1String("state_changed") && signature == QLatin1String("i"))
-        Q_EMIT stateChanged(args.at(0).toInt());
-    else if (member == QLatin1String("media_changed") && signature == QLatin1String("is"))
-        Q_EMIT mediaChanged(args.at(0).toInt(), args.at(1).toString());
-    else if (member == QLatin1String("playback_completed") && signature.isEmpty())
-        Q_EMIT playbackCompleted();
-    else if (member == QLatin1String("playlist_changed") && signature == QLatin1String("s"))
-        Q_EMIT playlistChanged(args.at(0).toString());
-    else if (member == QLatin1String("metadata_changed") && signature == QLatin1String("sav"))
-        Q_EMIT metadataChanged(args.at(0).toString(), args.at(1).toList());
-    else if (member == QLatin1String("buffering_info") && signature == QLatin1String("d"))
-        Q_EMIT bufferingInfo(args.at(0).toDouble());
-    else if (member == QLatin1String("scanning_info") && signature == QLatin1String("d"))
-        Q_EMIT scanningInfo(args.at(0).toDouble());
-    else if (member == QLatin1String("error") && signature == QLatin1String("is"))
-        Q_EMIT errorOccurred(args.at(0).toInt(), args.at(1).toString());
-    else
-        return false;
-    return true;
 }

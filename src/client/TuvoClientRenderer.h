@@ -7,6 +7,8 @@
 #include <TuvoMediaInfoDBusStruct.h>
 #include <TuvoRendererWire.h>
 
+class TuvoClientRendererInterface;
+
 /*!
  * A published renderer, seen from a client: every command of
  * com.oxbel.tuvo.renderer, the three queries, and its signals as Qt signals.
@@ -57,12 +59,10 @@ Q_SIGNALS:
     void scanningInfo(double status);
     void errorOccurred(int code, const QString &message);
 
-protected:
-    bool dispatchSignal(const QString &member, const QString &signature,
-                        const QVariantList &arguments) override;
-
 private:
-    void command(const QString &method, const QVariantList &arguments, const ErrorHandler &handler);
+    void command(const QDBusPendingCall &call, const ErrorHandler &handler);
+
+    TuvoClientRendererInterface *m_calls = nullptr;
 };
 
 #endif

@@ -1,6 +1,7 @@
 #include "TuvoClientSource.h"
 
 #include "TuvoClientProxySourceObject.h"
+#include "TuvoClientSourceInterface.h"
 
 #include <TuvoBusNames.h>
 
@@ -8,7 +9,10 @@ TuvoClientSource::TuvoClientSource(const TuvoClientObjectInfo &info, const QDBus
                                    QObject *parent)
     : TuvoClientObject(info, connection, QLatin1String(TuvoBusNames::SourceInterface), parent)
 {
-    m_proxy = TuvoClientProxySourceObject::attach(this, &m_registrationError);
+    m_proxy = TuvoClientProxySourceObject::attach(connection, info.name, info.busName, &m_registrationError);
+    m_calls = makeInterface<TuvoClientSourceInterface>();
+    connect(m_calls, &TuvoClientSourceInterface::container_changed, this, &TuvoClientSource::containerChanged);
+    connect(m_calls, &TuvoClientSourceInterface::metadata_changed, this, &TuvoClientSource::metadataChanged);
     connect(this, &TuvoClientObject::vanished, this, &TuvoClientSource::handleVanished);
 }
 
@@ -17,7 +21,7 @@ TuvoClientSource::~TuvoClientSource()
     // The operations go first: they may still tell the source to stop.
     qDeleteAll(findChildren<TuvoClientOperation *>(QString(), Qt::FindDirectChildrenOnly));
     if (m_proxy)
-        m_proxy->detach(this);
+        m_proxy->detach();
 }
 
 bool TuvoClientSource::isReady() const
@@ -25,9 +29,25 @@ bool TuvoClientSource::isReady() const
     return !m_proxy.isNull();
 }
 
-TuvoClientProxySourceObject *TuvoClientSource::proxyObject() const
+void TuvoClientSource::launch(TuvoClientOperation *operation, const std::function<QDBusPendingCall()> &send)
 {
-    return m_proxy.data();
+    if (!m_proxy) {
+        operation->start(QDBusPendingCall::fromCompletedCall(QDBusMessage()), m_registrationError);
+        return;
+    }
+    TuvoClientResultRouter *router = m_proxy->router();
+    const QPointer<TuvoClientProxySourceObject> proxy(m_proxy);
+    router->expect(operation);
+    connect(operation, &TuvoClientOperation::accepting, this, [operation, proxy] {
+        if (proxy)
+            proxy->router()->route(operation, {operation->sender(), operation->kind(), operation->id()},
+                                   [operation](const QDBusMessage &message) { operation->receive(message); });
+    });
+    connect(operation, &TuvoClientOperation::finished, this, [operation, proxy] {
+        if (proxy)
+            proxy->router()->release(operation);
+    });
+    operation->start(send(), TuvoClientError());
 }
 
 TuvoClientBrowse *TuvoClientSource::browse(const QString &objectId, const QString &predicate,
@@ -35,15 +55,14 @@ TuvoClientBrowse *TuvoClientSource::browse(const QString &objectId, const QStrin
                                            quint32 skipCount, quint32 itemCount)
 {
     auto *browse = new TuvoClientBrowse(this);
-    browse->start(QStringLiteral("browse"),
-                  {objectId, predicate, additionalPredicates, skipCount, itemCount});
+    launch(browse, [&] { return m_calls->browse(objectId, predicate, additionalPredicates, skipCount, itemCount); });
     return browse;
 }
 
 TuvoClientQuery *TuvoClientSource::query(const QString &text)
 {
     auto *query = new TuvoClientQuery(this);
-    query->start(QStringLiteral("query"), {text});
+    launch(query, [&] { return m_calls->query(text); });
     return query;
 }
 
@@ -57,20 +76,6 @@ QList<TuvoClientOperation *> TuvoClientSource::runningOperations() const
             running.append(operation);
     }
     return running;
-}
-
-bool TuvoClientSource::dispatchSignal(const QString &member, const QString &signature,
-                                      const QVariantList &arguments)
-{
-    if (signature != QLatin1String("s"))
-        return false;
-    if (member == QLatin1String("container_changed"))
-        Q_EMIT containerChanged(arguments.at(0).toString());
-    else if (member == QLatin1String("metadata_changed"))
-        Q_EMIT metadataChanged(arguments.at(0).toString());
-    else
-        return false;
-    return true;
 }
 
 void TuvoClientSource::handleVanished()

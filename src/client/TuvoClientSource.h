@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class TuvoClientProxySourceObject;
+class TuvoClientSourceInterface;
 
 /*!
  * A published source, seen from a client. It registers the client's proxy-source
@@ -51,18 +52,14 @@ Q_SIGNALS:
     void containerChanged(const QString &objectId);
     void metadataChanged(const QString &objectId);
 
-protected:
-    bool dispatchSignal(const QString &member, const QString &signature,
-                        const QVariantList &arguments) override;
-
 private Q_SLOTS:
     void handleVanished();
 
 private:
-    friend class TuvoClientOperation;
-    friend class TuvoClientProxySourceObject;
-    TuvoClientProxySourceObject *proxyObject() const;
+    /*! Sends the starting call of \a operation and routes its results to it. */
+    void launch(TuvoClientOperation *operation, const std::function<QDBusPendingCall()> &send);
 
+    TuvoClientSourceInterface *m_calls = nullptr;
     QPointer<TuvoClientProxySourceObject> m_proxy;
     TuvoClientError m_registrationError;
     int m_resultTimeout = DefaultResultTimeoutMs;

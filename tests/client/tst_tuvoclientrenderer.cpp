@@ -140,7 +140,7 @@ private Q_SLOTS:
             renderer.getStatus([done](const TuvoClientError &e, const TuvoClientRendererStatus &) { done(e); });
         });
         QCOMPARE(malformed.type(), TuvoClientError::Malformed);
-        QVERIFY(malformed.message().contains(QLatin1String("\"su\" instead of \"suis\"")));
+        QVERIFY(malformed.message().contains(QLatin1String("got \"su\", expected \"suis\"")));
 
         peer->setReply(QStringLiteral("get_position"), {QVariant::fromValue(-1)});
         QCOMPARE(waitFor([&](const TuvoClientObject::ErrorHandler &done) {

@@ -155,47 +155,6 @@ private Q_SLOTS:
         QCOMPARE(browse->resultCount(), 25);
     }
 
-    void resultsBeforeTheReplyAreKept()
-    {
-        // A source may answer inside the browse call: its results then come first.
-        peer->setHandler(QStringLiteral("browse"), [this](const QDBusMessage &call, FakePeer *p) {
-            p->sendCall(call.service(), proxyPath(), ProxyInterface, QStringLiteral("browse_result"),
-                        {7u, batch({record(0, 1, metadataOf(0))})});
-            p->sendCall(call.service(), proxyPath(), ProxyInterface, QStringLiteral("browse_result"),
-                        {7u, batch({record(1, 0, metadataOf(1))})});
-            return p->send(call.createReply(QVariantList{7u}));
-        });
-        TuvoClientSource source(info);
-        TuvoClientBrowse *browse = source.browse(QString());
-        QSignalSpy results(browse, &TuvoClientBrowse::resultsReceived);
-        QSignalSpy finished(browse, &TuvoClientOperation::finished);
-        QVERIFY(finished.wait());
-        QCOMPARE(allResults(results).size(), 2);
-        QCOMPARE(allResults(results).at(1).metadata, metadataOf(1));
-        QVERIFY(!browse->error().isError());
-    }
-
-    void resultsOfOthersAreIgnored()
-    {
-        // Anyone on the bus can call the proxy object; only the source's process counts,
-        // and only for its own ids.
-        FakePeer intruder(QString(), QStringLiteral("/intruder"));
-        QVERIFY(intruder.isReady());
-        TuvoClientSource source(info);
-        TuvoClientBrowse *browse = source.browse(QString());
-        QSignalSpy results(browse, &TuvoClientBrowse::resultsReceived);
-        QSignalSpy finished(browse, &TuvoClientOperation::finished);
-        QSignalSpy started(browse, &TuvoClientOperation::started);
-        QVERIFY(started.wait());
-        sendBrowse(&intruder, 7, {record(0, 0, {{QStringLiteral("fake"), true}})});
-        sendBrowse(peer, 8, {record(0, 0, {{QStringLiteral("other"), true}})});
-        sendBrowse(peer, 7, {record(5, 0, metadataOf(5))});
-        QVERIFY(finished.wait());
-        const QList<TuvoClientBrowseResult> all = allResults(results);
-        QCOMPARE(all.size(), 1);
-        QCOMPARE(all.at(0).index, 5u);
-    }
-
     void errorComesAfterTheResultsBeforeIt()
     {
         TuvoClientSource source(info);
