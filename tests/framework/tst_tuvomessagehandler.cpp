@@ -57,86 +57,43 @@ class tst_TuvoMessageHandler : public QObject
 private Q_SLOTS:
     void cleanup() { TuvoMessageHandler::resetTuvoLogging(); }
 
-    void lineFormat()
-    {
-        const QRegularExpressionMatch match =
-            Stamp.match(TuvoMessageHandler::formatLine(QtCriticalMsg, QStringLiteral("boom")));
-        QVERIFY(match.hasMatch());
-        QCOMPARE(match.captured(1), QStringLiteral("critical"));
-        QCOMPARE(match.captured(2), QStringLiteral("boom"));
-    }
-
-    void streamGetsEveryLineStderrOnlyWarnings()
-    {
-        QString logged;
-        QTextStream stream(&logged);
-        StderrCapture capture;
-        TuvoMessageHandler::initTuvoLogging(true, &stream);
-        qDebug() << "a debug line" << QStringLiteral("value");
-        qWarning() << "a warning";
-        qCritical() << "a critical";
-        TuvoMessageHandler::resetTuvoLogging();
-        const QString errors = capture.text();
-
-        const QStringList lines = logged.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(Stamp.match(lines.at(0)).captured(1), QStringLiteral("debug"));
-        QCOMPARE(Stamp.match(lines.at(0)).captured(2), QStringLiteral("a debug line \"value\""));
-        QCOMPARE(Stamp.match(lines.at(1)).captured(1), QStringLiteral("warning"));
-        QCOMPARE(Stamp.match(lines.at(2)).captured(1), QStringLiteral("critical"));
-
-        QVERIFY(!errors.contains(QLatin1String("a debug line")));
-        QVERIFY(errors.contains(QLatin1String("[warning] a warning")));
-        QVERIFY(errors.contains(QLatin1String("[critical] a critical")));
-    }
-
-    void withoutStreamDebugIsDropped()
-    {
-        StderrCapture capture;
-        TuvoMessageHandler::initTuvoLogging(true, nullptr);
-        qDebug() << "quiet";
-        qWarning() << "loud";
-        TuvoMessageHandler::resetTuvoLogging();
-        const QString errors = capture.text();
-        QVERIFY(!errors.contains(QLatin1String("quiet")));
-        QVERIFY(errors.contains(QLatin1String("loud")));
-    }
-
-    void debugCanBeSwitchedOff()
-    {
-        QString logged;
-        QTextStream stream(&logged);
-        StderrCapture capture;
-        TuvoMessageHandler::initTuvoLogging(false, &stream);
-        qDebug() << "quiet";
-        qWarning() << "loud";
-        TuvoMessageHandler::resetTuvoLogging();
-        capture.text();
-        QVERIFY(!logged.contains(QLatin1String("quiet")));
-        QVERIFY(logged.contains(QLatin1String("loud")));
-    }
-
-    void defaultCategoryDebugFollowsTheStream_data()
+    // Which lines reach the stream (all, stamped, as "<type> <message>") and standard
+    // error (warnings and worse), and whether the default category debugs at all.
+    void routing_data()
     {
         QTest::addColumn<bool>("enableDebug");
         QTest::addColumn<bool>("withStream");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("debug with stream") << true << true << true;
-        QTest::newRow("debug without stream") << true << false << false;
-        QTest::newRow("no debug with stream") << false << true << false;
+        QTest::addColumn<QStringList>("streamed");
+        QTest::addColumn<QString>("errors");
+        const QString loud = QStringLiteral("warning critical");
+        QTest::newRow("debug with stream")
+            << true << true << QStringList{"debug a debug line \"value\"", "warning loud", "critical boom"} << loud;
+        QTest::newRow("debug without stream") << true << false << QStringList() << loud;
+        QTest::newRow("no debug with stream") << false << true << QStringList{"warning loud", "critical boom"} << loud;
     }
-
-    void defaultCategoryDebugFollowsTheStream()
+    void routing()
     {
         QFETCH(bool, enableDebug);
         QFETCH(bool, withStream);
-        QFETCH(bool, expected);
+        QFETCH(QStringList, streamed);
+        QFETCH(QString, errors);
         QString logged;
         QTextStream stream(&logged);
+        StderrCapture capture;
         TuvoMessageHandler::initTuvoLogging(enableDebug, withStream ? &stream : nullptr);
-        QCOMPARE(QLoggingCategory::defaultCategory()->isDebugEnabled(), expected);
+        QCOMPARE(QLoggingCategory::defaultCategory()->isDebugEnabled(), enableDebug && withStream);
+        qDebug() << "a debug line" << QStringLiteral("value");
+        qWarning() << "loud";
+        qCritical() << "boom";
         TuvoMessageHandler::resetTuvoLogging();
         QVERIFY(QLoggingCategory::defaultCategory()->isDebugEnabled());
+        QStringList lines, seen;
+        for (const QString &line : logged.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            lines.append(Stamp.match(line).captured(1) + u' ' + Stamp.match(line).captured(2));
+        QCOMPARE(lines, streamed);
+        for (const QString &line : capture.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            seen.append(Stamp.match(line).captured(1));
+        QCOMPARE(seen.join(u' '), errors);
     }
 
     // What one warning (or a debug line of a category asked for) looks like on standard error.
