@@ -34,20 +34,19 @@ QDBusMessage BusClient::call(const QString &service, const QString &path,
 
 bool BusClient::activate(const QString &pluginName)
 {
-    const QDBusMessage reply =
-        call(QStringLiteral("com.oxbel.tuvo.plugin.") + pluginName,
-             QStringLiteral("/com/oxbel/tuvo/plugin/") + pluginName,
-             QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("activate"));
-    return reply.type() == QDBusMessage::ReplyMessage;
+    return callPlugin(pluginName, QStringLiteral("activate"));
 }
 
 bool BusClient::deactivate(const QString &pluginName)
 {
-    const QDBusMessage reply =
-        call(QStringLiteral("com.oxbel.tuvo.plugin.") + pluginName,
-             QStringLiteral("/com/oxbel/tuvo/plugin/") + pluginName,
-             QStringLiteral("com.oxbel.tuvo.plugin"), QStringLiteral("deactivate"));
-    return reply.type() == QDBusMessage::ReplyMessage;
+    return callPlugin(pluginName, QStringLiteral("deactivate"));
+}
+
+bool BusClient::callPlugin(const QString &pluginName, const QString &method)
+{
+    return call(QStringLiteral("com.oxbel.tuvo.plugin.") + pluginName,
+                QStringLiteral("/com/oxbel/tuvo/plugin/") + pluginName,
+                QStringLiteral("com.oxbel.tuvo.plugin"), method).type() == QDBusMessage::ReplyMessage;
 }
 
 void BusClient::disconnect()

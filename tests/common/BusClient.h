@@ -32,6 +32,8 @@ public:
     void disconnect();
 
 private:
+    bool callPlugin(const QString &pluginName, const QString &method);
+
     QString m_name;
     QString m_uniqueName;
     QDBusConnection m_connection;

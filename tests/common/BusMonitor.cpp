@@ -87,8 +87,6 @@ void BusMonitor::parse()
                 record.replySerial = value.toLongLong();
             else if (key == QLatin1String("member"))
                 record.member = value;
-            else if (key == QLatin1String("error_name"))
-                record.errorName = value;
         }
         if (record.type == QLatin1String("signal") && record.member == QLatin1String("NameLost")
             && record.sender == QLatin1String("org.freedesktop.DBus"))

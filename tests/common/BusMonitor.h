@@ -22,7 +22,6 @@ public:
         QString sender;
         QString destination;
         QString member;
-        QString errorName;
         qint64 serial = -1;
         qint64 replySerial = -1;
     };

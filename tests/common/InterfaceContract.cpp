@@ -156,15 +156,6 @@ QString inSignature(const QStringList &lines, const QString &member)
     return signatureOf(entry->mid(open, entry->lastIndexOf(QLatin1String(" -> ")) - open));
 }
 
-QString embeddedIntrospection(const QMetaObject &meta)
-{
-    const int index = meta.indexOfClassInfo("D-Bus Introspection");
-    if (index < 0)
-        return QString();
-    return QStringLiteral("<node>") + QString::fromUtf8(meta.classInfo(index).value())
-           + QStringLiteral("</node>");
-}
-
 QString contractXml(const QString &interface)
 {
     QFile file(TestPaths::sourceDir() + QStringLiteral("/dbus/") + interface

@@ -32,8 +32,6 @@ QStringList withDelayedReplies(const QStringList &lines, const QSet<QString> &de
 QString outSignature(const QStringList &lines, const QString &member);
 /*! The in-arguments' signatures of \a member in \a lines, concatenated. */
 QString inSignature(const QStringList &lines, const QString &member);
-/*! The introspection an adaptor carries in its class information, as a <node>. */
-QString embeddedIntrospection(const QMetaObject &meta);
 /*! The contract file of \a interface in the source tree's dbus folder. */
 QString contractXml(const QString &interface);
 }

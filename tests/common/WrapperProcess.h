@@ -22,7 +22,6 @@ public:
 
     void setEnv(const QString &name, const QString &value);
     void setHome(const QString &home) { setEnv(QStringLiteral("HOME"), home); }
-    QString home() const { return m_environment.value(QStringLiteral("HOME")); }
 
     /*!
      * Starts the wrapper with \a arguments and waits for its "new_plugin" hello,
