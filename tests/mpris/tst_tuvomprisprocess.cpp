@@ -75,14 +75,21 @@ class tst_TuvoMprisProcess : public QObject
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
 
-    // Answers the bridge's first question of \a query, then lets the renderer answer at once.
+    // Answers the bridge's first questions of \a query, and lets the renderer answer later ones at once.
     bool answerFirst(const QString &query, const QString &answer, const QVariantList &args)
     {
-        if (!QTest::qWaitFor([&] { return control(QStringLiteral("outstanding"), {query}).arguments().value(0).toInt() > 0; },
-                             10000))
+        const auto outstanding = [&] {
+            return control(QStringLiteral("outstanding"), {query}).arguments().value(0).toInt();
+        };
+        if (!QTest::qWaitFor([&] { return outstanding() > 0; }, 10000))
             return false;
-        return control(answer, args).arguments().value(0).toBool()
-               && control(QStringLiteral("set_query_mode"), {query, QStringLiteral("now")}).arguments().value(0).toBool();
+        if (!control(QStringLiteral("set_query_mode"), {query, QStringLiteral("now")}).arguments().value(0).toBool())
+            return false;
+        while (outstanding() > 0) {
+            if (!control(answer, args).arguments().value(0).toBool())
+                return false;
+        }
+        return true;
     }
 
     static bool writeFile(const QString &path, const QByteArray &data)

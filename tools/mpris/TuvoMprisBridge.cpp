@@ -5,6 +5,8 @@
 #include <TuvoClientDiscovery.h>
 #include <TuvoClientPluginActivation.h>
 
+#include <utility>
+
 const char *const TuvoMprisBridge::ServiceName = "com.oxbel.tuvo.mpris";
 
 TuvoMprisBridge::TuvoMprisBridge(bool keepActive, QObject *parent)

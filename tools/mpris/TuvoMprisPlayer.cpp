@@ -13,6 +13,7 @@
 #include <QDBusMessage>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 const QString PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
@@ -326,7 +327,8 @@ void TuvoMprisPlayer::refreshMediaInfo()
     const QString objectId = m_objectId;
     m_renderer->getCurrentMediaInfo(QString(), [this, objectId](const TuvoClientError &error,
                                                                 const TuvoMediaInfoDBusStruct &info) {
-        if (error.isError() || objectId != m_objectId)
+        // An answer about an item that is no longer the current one is stale.
+        if (error.isError() || (objectId != m_objectId && info.uuid != m_objectId))
             return;
         const QVariantMap before = playerProperties();
         m_media = info.metadata;
