@@ -140,6 +140,9 @@ private Q_SLOTS:
                             {QStringLiteral("item-2"), media}));
         control(QStringLiteral("set_position"), {42u});
         QVERIFY(answerFirst(QStringLiteral("position"), QStringLiteral("answer_position"), {42u}));
+        // The wrapper walks only a playlist assigned through it.
+        client.call(QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.r_one"), QStringLiteral("/com/oxbel/tuvo/renderer/r_one"),
+                    QStringLiteral("com.oxbel.tuvo.renderer"), QStringLiteral("assign_playlist"), {QStringLiteral("morning")});
         QTRY_COMPARE(property(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlaybackStatus")).toString(),
                      QStringLiteral("Paused"));
     }
@@ -167,7 +170,7 @@ private Q_SLOTS:
         QTest::newRow("album") << QStringList{"metadata", "xesam:album"} << "Mornings";
         QTest::newRow("url") << QStringList{"metadata", "xesam:url"} << "file:///m/b.ogg";
         QTest::newRow("length") << QStringList{"metadata", "mpris:length"} << "180000000";
-        QTest::newRow("trackid") << QStringList{"metadata", "mpris:trackid"} << TuvoMprisNames::trackId("item-2");
+        QTest::newRow("trackid") << QStringList{"metadata", "mpris:trackid"} << QLatin1Char('\'') + TuvoMprisNames::trackId("item-2") + QLatin1Char('\''); // playerctl quotes paths
         QTest::newRow("formatted") << QStringList{"metadata", "--format", "{{artist}} - {{title}}"} << "Ann, Bo - Song Two";
     }
 

@@ -5,6 +5,8 @@
 #include <TuvoClientDiscovery.h>
 #include <TuvoClientPluginActivation.h>
 
+#include <QDBusError>
+
 #include <utility>
 
 const char *const TuvoMprisBridge::ServiceName = "com.oxbel.tuvo.mpris";

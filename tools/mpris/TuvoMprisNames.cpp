@@ -5,8 +5,8 @@
 namespace {
 const QString TrackPrefix = QStringLiteral("/com/oxbel/tuvo/mpris/track/");
 const QString PlaylistPrefix = QStringLiteral("/com/oxbel/tuvo/mpris/playlist/");
-// A bus name is at most 255 bytes.
-constexpr int MaxElementLength = 255 - 28 - 9;
+// A bus name is at most 255 bytes; the prefix takes 28.
+constexpr int MaxElementLength = 255 - 28 - 10; // less "_", "_" and the hash
 
 bool isPlain(QChar c)
 {

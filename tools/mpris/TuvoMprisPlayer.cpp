@@ -10,6 +10,7 @@
 #include <TuvoClientRenderer.h>
 #include <TuvoRendererWire.h>
 
+#include <QDBusError>
 #include <QDBusMessage>
 
 #include <algorithm>
