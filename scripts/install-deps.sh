@@ -9,6 +9,7 @@ packages=(
     dbus-daemon dbus-bin libglib2.0-bin
     libtag1-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good shared-mime-info
+    playerctl
     "$@"
 )
 
