@@ -29,7 +29,7 @@ void TuvoCliCommand::closeOutput()
 
 int TuvoCliCommand::interruptedStatus() const
 {
-    return m_outputClosed ? TuvoCliCommandTable::Interrupted : TuvoCliCommandTable::Success;
+    return TuvoCliCommandTable::Success;
 }
 
 void TuvoCliCommand::finish(int exitCode)
@@ -37,7 +37,8 @@ void TuvoCliCommand::finish(int exitCode)
     if (m_finished)
         return;
     m_finished = true;
-    Q_EMIT finished(exitCode);
+    // A reader that stopped reading ("| head") took what it wanted: like a full success.
+    Q_EMIT finished(m_outputClosed ? int(TuvoCliCommandTable::Success) : exitCode);
 }
 
 void TuvoCliCommand::fail(const TuvoClientError &error)

@@ -29,7 +29,7 @@ public:
     virtual void start() = 0;
     /*! SIGINT or SIGTERM number \a count; by default the command ends at once. */
     virtual void interrupt(int count);
-    /*! Nobody reads standard output any more: end as interrupted. */
+    /*! Nobody reads standard output any more: end as interrupted, quietly, with status 0. */
     void closeOutput();
     /*! The session could not be set up, or a name could not be resolved. */
     void fail(const TuvoClientError &error);
@@ -47,7 +47,7 @@ Q_SIGNALS:
 protected:
     void finish(int exitCode);
     bool isFinished() const { return m_finished; }
-    /*! How a command that runs until interrupted ends: 0, unless its output was closed. */
+    /*! How a command that runs until interrupted ends: 0. */
     int interruptedStatus() const;
 
     TuvoCliCommandLine m_commandLine;

@@ -1,5 +1,7 @@
 #include "TuvoCliCommandLine.h"
 
+#include <TuvoClientTargetMatch.h>
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -23,6 +25,18 @@ bool TuvoCliCommandLine::fail(const QString &text)
 {
     m_error = text;
     return false;
+}
+
+bool TuvoCliCommandLine::failUnknownVerb(const QString &verb)
+{
+    QStringList verbs;
+    for (const TuvoCliCommandTable::Verb &known : TuvoCliCommandTable::verbs())
+        verbs.append(known.name);
+    QString text = QStringLiteral("unknown verb \"%1\"").arg(verb);
+    const QString likely = TuvoClientTargetMatch::closest(verb, verbs);
+    if (!likely.isEmpty())
+        text += QStringLiteral("; did you mean \"%1\"?").arg(likely);
+    return fail(text);
 }
 
 QString TuvoCliCommandLine::value(const QString &option) const
@@ -108,7 +122,7 @@ bool TuvoCliCommandLine::parse(const QStringList &arguments)
     if (!m_verb.isEmpty()) {
         verb = TuvoCliCommandTable::findVerb(m_verb);
         if (!verb)
-            return fail(QStringLiteral("unknown verb \"%1\"").arg(m_verb));
+            return failUnknownVerb(m_verb);
     }
     if (isSet(QStringLiteral("help")) || isSet(QStringLiteral("version")))
         return true;
@@ -118,7 +132,7 @@ bool TuvoCliCommandLine::parse(const QStringList &arguments)
         if (m_arguments.size() > 1)
             return fail(QStringLiteral("help takes at most one verb"));
         if (!m_arguments.isEmpty() && !TuvoCliCommandTable::findVerb(m_arguments.first()))
-            return fail(QStringLiteral("unknown verb \"%1\"").arg(m_arguments.first()));
+            return failUnknownVerb(m_arguments.first());
         return true;
     }
 

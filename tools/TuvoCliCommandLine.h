@@ -40,6 +40,7 @@ public:
 
 private:
     bool fail(const QString &text);
+    bool failUnknownVerb(const QString &verb);
     bool checkValues();
 
     QString m_error;

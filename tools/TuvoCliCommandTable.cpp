@@ -12,7 +12,9 @@ using Action = TuvoCliCommandTable::Action;
 const QString ObjectJson = QStringLiteral(
     "kind (\"plugin\", \"source\", \"renderer\"), name (uuid, or the plugin name), bus_name, "
     "owner (unique bus name of the process), plugin (the plugin whose process publishes it), "
-    "title (its name()), plugin_name (the plugin name it was announced with)");
+    "title (its name()), plugin_name (the plugin name it was announced with, or else the one in its "
+    "bus name); for plugins also activatable (whether the bus starts it on demand); a plugin that "
+    "does not run yet has an empty owner");
 const QString ErrorJson = QStringLiteral(
     "{\"error\": {type, code, message}} when the operation ends with an error; type is one of "
     "remote, refused, timeout, not-found, cancelled, malformed, dbus");
@@ -106,7 +108,9 @@ const QList<Verb> &TuvoCliCommandTable::verbs()
                         "accept in the NAME column. Nothing on the bus prints nothing and exits "
                         "0. The objects are asked for their titles; one that does not answer "
                         "within the time-out is listed without its title and the exit status is "
-                        "the time-out's."),
+                        "the time-out's. Plugins that the bus starts on demand but that do not run "
+                        "yet are listed too, marked so in the TITLE column; they can be named with "
+                        "--plugin like running ones."),
          QStringLiteral("one object per plugin, source and renderer: ") + ObjectJson,
          QStringLiteral("tuvo-client list")},
         {QStringLiteral("watch"), Action::Watch,
@@ -129,9 +133,11 @@ const QList<Verb> &TuvoCliCommandTable::verbs()
          {{QStringLiteral("PLUGIN"), K::Plugin, false}},
          {},
          QStringLiteral("Keep a plugin active until interrupted."),
-         QStringLiteral("Activates PLUGIN, prints the objects it published like list, and holds "
-                        "the activation, also across a restart of its wrapper, until interrupted; "
-                        "then exits 0."),
+         QStringLiteral("Activates PLUGIN (starting its wrapper through the bus when none runs), "
+                        "prints the objects it published like list, and holds the activation until "
+                        "interrupted; then exits 0. When the wrapper leaves the bus, the plugin is "
+                        "started and activated again as long as the bus can start it; otherwise "
+                        "activate ends with its own exit status, 7."),
          QStringLiteral("as list"),
          QStringLiteral("tuvo-client activate libtuvo_sample_plugin")},
         {QStringLiteral("browse"), Action::Browse,
@@ -160,7 +166,8 @@ const QList<Verb> &TuvoCliCommandTable::verbs()
          {{QStringLiteral("RENDERER"), K::Renderer, false}, {QStringLiteral("URI"), K::Text, true}},
          {QStringLiteral("start"), QStringLiteral("content-type")},
          QStringLiteral("Play the current item, or URI."),
-         QStringLiteral("Without URI: play. With URI: play_uri from --start, or "
+         QStringLiteral("Without URI: play. A URI without a scheme is a file, relative to the "
+                        "working directory. With URI: play_uri from --start, or "
                         "play_uri_content_type with --content-type. Prints nothing; what the "
                         "renderer makes of it shows in its signals (see watch)."),
          QString(),
@@ -260,16 +267,18 @@ const QList<Verb> &TuvoCliCommandTable::verbs()
 const QList<TuvoCliCommandTable::ExitStatus> &TuvoCliCommandTable::exitStatuses()
 {
     static const QList<ExitStatus> statuses = {
-        {Success, QStringLiteral("success; also list with nothing on the bus, and watch and activate "
-                                 "when interrupted")},
+        {Success, QStringLiteral("success; also list with nothing on the bus, watch and activate "
+                                 "when interrupted, and any verb whose standard output was closed")},
         {Failed, QStringLiteral("the source or renderer reported an error or refused the request")},
         {Usage, QStringLiteral("usage error: unknown verb or option, missing or bad argument")},
         {NotFound, QStringLiteral("no such plugin, source or renderer, or it left the bus")},
         {Ambiguous, QStringLiteral("the name fits more than one object")},
         {Timeout, QStringLiteral("a service did not answer within the time-out")},
         {DBusFailure, QStringLiteral("no session bus, or another D-Bus failure")},
+        {PluginGone, QStringLiteral("activate: the plugin's process left the bus and the bus cannot start it "
+                                    "again (it has no service file), or it kept leaving soon after each start")},
         {Interrupted, QStringLiteral("interrupted by SIGINT or SIGTERM (a running browse or query is "
-                                     "cancelled first), or standard output was closed")},
+                                     "cancelled first)")},
     };
     return statuses;
 }

@@ -74,6 +74,7 @@ public:
         Ambiguous = 4,
         Timeout = 5,
         DBusFailure = 6,
+        PluginGone = 7,  //!< activate: the plugin's process left the bus for good
         Interrupted = 130,
     };
 

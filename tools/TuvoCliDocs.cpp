@@ -92,6 +92,58 @@ QString shellWords(const QStringList &words)
 {
     return words.join(QLatin1Char(' '));
 }
+
+// What each verb's arguments complete to, as "verb:position" and shell words, the same
+// for bash and zsh; \a names is the call that lists the names of one kind.
+QList<QPair<QString, QString>> argumentWords(const QString &names)
+{
+    QStringList verbs;
+    for (const Table::Verb &verb : Table::verbs())
+        verbs.append(verb.name);
+    QList<QPair<QString, QString>> cases;
+    for (const Table::Verb &verb : Table::verbs()) {
+        for (int i = 0; i < verb.arguments.size(); ++i) {
+            QString words;
+            switch (verb.arguments.at(i).kind) {
+            case Table::Source:
+                words = QStringLiteral("$(%1 source)").arg(names);
+                break;
+            case Table::Renderer:
+                words = QStringLiteral("$(%1 renderer)").arg(names);
+                break;
+            case Table::Target:
+                words = QStringLiteral("$(%1 source; %1 renderer)").arg(names);
+                break;
+            case Table::Plugin:
+                words = QStringLiteral("$(%1 plugin)").arg(names);
+                break;
+            case Table::Kind:
+                words = shellWords(Table::kindNames());
+                break;
+            default:
+                if (verb.action == TuvoCliCommandTable::Action::Help)
+                    words = shellWords(verbs);
+                break;
+            }
+            if (!words.isEmpty())
+                cases.append({verb.name + QLatin1Char(':') + QString::number(i), words});
+        }
+    }
+    return cases;
+}
+
+// How the completions ask tuvo-client for names: the plugin given with --plugin is
+// activated for the question, so that its sources and renderers are there to offer.
+const QString NamesFunction = QStringLiteral(
+    "    # Columns of list: KIND NAME PLUGIN BUS-NAME TITLE; offer names and bus names.\n"
+    "    \"$1\" --timeout 1 ${2:+--plugin \"$2\"} list \"$3\" 2>/dev/null | awk 'NR > 1 { print $2; print $4 }'\n");
+
+// Quoted for a zsh array element "name:description"; colons in the name are escaped.
+QString zshItem(const QString &name, const QString &description)
+{
+    QString item = QString(name).replace(QLatin1Char(':'), QStringLiteral("\\:")) + QLatin1Char(':') + description;
+    return QLatin1Char('\'') + item.replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
+}
 } // namespace
 
 QString TuvoCliDocs::help()
@@ -213,7 +265,6 @@ QString TuvoCliDocs::bashCompletion()
     }
 
     QString verbOptionCases;
-    QString argumentCases;
     for (const Table::Verb &verb : Table::verbs()) {
         if (!verb.options.isEmpty()) {
             QStringList spellings;
@@ -221,33 +272,10 @@ QString TuvoCliDocs::bashCompletion()
                 spellings.append(QStringLiteral("--") + option);
             verbOptionCases += QStringLiteral("        %1) options+=\" %2\" ;;\n").arg(verb.name, shellWords(spellings));
         }
-        for (int i = 0; i < verb.arguments.size(); ++i) {
-            QString words;
-            switch (verb.arguments.at(i).kind) {
-            case Table::Source:
-                words = QStringLiteral("$(_tuvo_client_names \"$tool\" source)");
-                break;
-            case Table::Renderer:
-                words = QStringLiteral("$(_tuvo_client_names \"$tool\" renderer)");
-                break;
-            case Table::Target:
-                words = QStringLiteral("$(_tuvo_client_names \"$tool\" source; _tuvo_client_names \"$tool\" renderer)");
-                break;
-            case Table::Plugin:
-                words = QStringLiteral("$(_tuvo_client_names \"$tool\" plugin)");
-                break;
-            case Table::Kind:
-                words = shellWords(Table::kindNames());
-                break;
-            default:
-                if (verb.action == TuvoCliCommandTable::Action::Help)
-                    words = shellWords(verbs);
-                break;
-            }
-            if (!words.isEmpty())
-                argumentCases += QStringLiteral("        %1:%2) words=\"%3\" ;;\n").arg(verb.name).arg(i).arg(words);
-        }
     }
+    QString argumentCases;
+    for (const auto &entry : argumentWords(QStringLiteral("_tuvo_client_names \"$tool\" \"$plugin\"")))
+        argumentCases += QStringLiteral("        %1) words=\"%2\" ;;\n").arg(entry.first, entry.second);
 
     QString text = QStringLiteral(
         "# bash completion for tuvo-client. Generated from its option table; do not edit.\n"
@@ -255,8 +283,7 @@ QString TuvoCliDocs::bashCompletion()
         "\n"
         "_tuvo_client_names()\n"
         "{\n"
-        "    # Columns of list: KIND NAME PLUGIN BUS-NAME TITLE; offer names and bus names.\n"
-        "    \"$1\" --timeout 1 list \"$2\" 2>/dev/null | awk 'NR > 1 { print $2; print $4 }'\n"
+        "@NAMES@"
         "}\n"
         "\n"
         "_tuvo_client()\n"
@@ -267,16 +294,21 @@ QString TuvoCliDocs::bashCompletion()
         "    COMPREPLY=()\n"
         "\n"
         "    case \"$prev\" in\n"
-        "        --plugin|-p) COMPREPLY=($(compgen -W \"$(_tuvo_client_names \"$tool\" plugin)\" -- \"$cur\")); return ;;\n"
+        "        --plugin|-p) COMPREPLY=($(compgen -W \"$(_tuvo_client_names \"$tool\" \"\" plugin)\" -- \"$cur\")); return ;;\n"
         "        --type) COMPREPLY=($(compgen -W \"@TYPES@\" -- \"$cur\")); return ;;\n"
         "        @VALUE_OPTIONS@) return ;;\n"
         "    esac\n"
         "\n"
-        "    local i word verb= position=0 skip=0\n"
+        "    local i word verb= position=0 skip=0 plugin=\n"
         "    for (( i = 1; i < COMP_CWORD; i++ )); do\n"
         "        word=${COMP_WORDS[i]}\n"
-        "        if (( skip )); then skip=0; continue; fi\n"
+        "        if (( skip )); then\n"
+        "            skip=0\n"
+        "            [[ ${COMP_WORDS[i-1]} == --plugin || ${COMP_WORDS[i-1]} == -p ]] && plugin=$word\n"
+        "            continue\n"
+        "        fi\n"
         "        case \"$word\" in\n"
+        "            --plugin=*) plugin=${word#--plugin=} ;;\n"
         "            @VALUE_OPTIONS@) skip=1 ;;\n"
         "            -[0-9]*|[!-]*) if [[ -z $verb ]]; then verb=$word; else position=$((position + 1)); fi ;;\n"
         "        esac\n"
@@ -302,10 +334,107 @@ QString TuvoCliDocs::bashCompletion()
         "    return 0\n"
         "}\n"
         "complete -F _tuvo_client tuvo-client\n");
+    text.replace(QStringLiteral("@NAMES@"), NamesFunction);
     text.replace(QStringLiteral("@VERBS@"), shellWords(verbs));
     text.replace(QStringLiteral("@TYPES@"), shellWords(Table::typeNames()));
     text.replace(QStringLiteral("@VALUE_OPTIONS@"), valueOptions.join(QLatin1Char('|')));
     text.replace(QStringLiteral("@GLOBAL_OPTIONS@"), shellWords(globalOptions));
+    text.replace(QStringLiteral("@VERB_OPTIONS@"), verbOptionCases);
+    text.replace(QStringLiteral("@ARGUMENTS@"), argumentCases);
+    return text;
+}
+
+QString TuvoCliDocs::zshCompletion()
+{
+    QStringList verbs;
+    for (const Table::Verb &verb : Table::verbs())
+        verbs.append(zshItem(verb.name, verb.summary));
+    QStringList globalOptions;
+    QStringList valueOptions;
+    for (const QList<Table::Option> *list : {&Table::globalOptions(), &Table::verbOptions()}) {
+        for (const Table::Option &option : *list) {
+            QStringList spellings{QStringLiteral("--") + option.longName};
+            if (!option.shortName.isNull())
+                spellings.append(QStringLiteral("-") + option.shortName);
+            for (const QString &spelling : qAsConst(spellings)) {
+                if (list == &Table::globalOptions())
+                    globalOptions.append(zshItem(spelling, option.description));
+                if (!option.valueName.isEmpty())
+                    valueOptions.append(spelling);
+            }
+        }
+    }
+    QString verbOptionCases;
+    for (const Table::Verb &verb : Table::verbs()) {
+        QStringList items;
+        for (const QString &name : verb.options)
+            items.append(zshItem(QStringLiteral("--") + name, Table::findOption(name)->description));
+        if (!items.isEmpty())
+            verbOptionCases += QStringLiteral("        (%1) options+=(%2) ;;\n").arg(verb.name, items.join(QLatin1Char(' ')));
+    }
+    QString argumentCases;
+    for (const auto &entry : argumentWords(QStringLiteral("_tuvo_client_names \"$tool\" \"$plugin\"")))
+        argumentCases += QStringLiteral("        (%1) compadd -- %2 ;;\n").arg(entry.first, entry.second);
+
+    QString text = QStringLiteral(
+        "#compdef tuvo-client\n"
+        "# zsh completion for tuvo-client. Generated from its option table, like the bash\n"
+        "# completion; do not edit.\n"
+        "\n"
+        "_tuvo_client_names()\n"
+        "{\n"
+        "@NAMES@"
+        "}\n"
+        "\n"
+        "_tuvo_client()\n"
+        "{\n"
+        "    local tool=${words[1]} cur=${words[CURRENT]} prev=${words[CURRENT-1]}\n"
+        "    local -a verbs options\n"
+        "    verbs=(@VERBS@)\n"
+        "    case $prev in\n"
+        "        (--plugin|-p) compadd -- $(_tuvo_client_names \"$tool\" \"\" plugin); return ;;\n"
+        "        (--type) compadd -- @TYPES@; return ;;\n"
+        "        (@VALUE_OPTIONS@) return ;;\n"
+        "    esac\n"
+        "\n"
+        "    local i word verb= position=0 skip=0 plugin=\n"
+        "    for (( i = 2; i < CURRENT; i++ )); do\n"
+        "        word=${words[i]}\n"
+        "        if (( skip )); then\n"
+        "            skip=0\n"
+        "            [[ ${words[i-1]} == (--plugin|-p) ]] && plugin=$word\n"
+        "            continue\n"
+        "        fi\n"
+        "        case $word in\n"
+        "            (--plugin=*) plugin=${word#--plugin=} ;;\n"
+        "            (@VALUE_OPTIONS@) skip=1 ;;\n"
+        "            (-[0-9]*|[^-]*) if [[ -z $verb ]]; then verb=$word; else (( position++ )); fi ;;\n"
+        "        esac\n"
+        "    done\n"
+        "\n"
+        "    if [[ $cur == -* ]]; then\n"
+        "        options=(@GLOBAL_OPTIONS@)\n"
+        "        case $verb in\n"
+        "@VERB_OPTIONS@"
+        "        esac\n"
+        "        _describe -t options option options\n"
+        "        return\n"
+        "    fi\n"
+        "    if [[ -z $verb ]]; then\n"
+        "        _describe -t verbs verb verbs\n"
+        "        return\n"
+        "    fi\n"
+        "    case \"$verb:$position\" in\n"
+        "@ARGUMENTS@"
+        "    esac\n"
+        "}\n"
+        "\n"
+        "_tuvo_client \"$@\"\n");
+    text.replace(QStringLiteral("@NAMES@"), NamesFunction);
+    text.replace(QStringLiteral("@VERBS@"), verbs.join(QLatin1Char(' ')));
+    text.replace(QStringLiteral("@TYPES@"), shellWords(Table::typeNames()));
+    text.replace(QStringLiteral("@VALUE_OPTIONS@"), valueOptions.join(QLatin1Char('|')));
+    text.replace(QStringLiteral("@GLOBAL_OPTIONS@"), globalOptions.join(QLatin1Char(' ')));
     text.replace(QStringLiteral("@VERB_OPTIONS@"), verbOptionCases);
     text.replace(QStringLiteral("@ARGUMENTS@"), argumentCases);
     return text;

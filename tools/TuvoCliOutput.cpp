@@ -94,6 +94,9 @@ void TuvoCliOutput::jsonLines(const QList<QJsonObject> &objects)
 
 void TuvoCliOutput::message(const QString &text)
 {
+    // Once the reader of standard output has gone, the command ends without a word.
+    if (m_closed)
+        return;
     clearProgress();
     m_err.write((QStringLiteral("tuvo-client: ") + text + QLatin1Char('\n')).toUtf8());
 }

@@ -12,7 +12,7 @@
  * object per line), written out at once so that a pipe sees every line as it
  * happens; messages, and the progress of long operations when standard error is a
  * terminal, to standard error. A failed write to standard output (the reader went
- * away) is reported once with outputClosed().
+ * away) is reported once with outputClosed(); messages are not written after it.
  */
 class TuvoCliOutput : public QObject
 {

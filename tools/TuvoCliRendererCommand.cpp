@@ -6,7 +6,9 @@
 #include <TuvoClientRenderer.h>
 #include <TuvoClientValue.h>
 
+#include <QDir>
 #include <QJsonArray>
+#include <QUrl>
 
 TuvoCliRendererCommand::TuvoCliRendererCommand(const TuvoCliCommandLine &commandLine,
                                                TuvoCliSession *session, TuvoCliOutput *output,
@@ -27,7 +29,9 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
     m_renderer->setTimeout(m_session->timeout());
     using Action = TuvoCliCommandTable::Action;
     const Action action = m_commandLine.action();
-    const QString argument = m_commandLine.argument(1);
+    QString argument = m_commandLine.argument(1);
+    if (action == Action::Play && !argument.isEmpty())
+        argument = uri(argument, QDir::currentPath());
     const TuvoClientObject::ErrorHandler done = [this](const TuvoClientError &error) {
         if (error.isError())
             fail(error);
@@ -101,6 +105,13 @@ void TuvoCliRendererCommand::run(const TuvoClientObjectInfo &info)
             finish(TuvoCliCommandTable::Success);
         });
     }
+}
+
+QString TuvoCliRendererCommand::uri(const QString &argument, const QString &workingDirectory)
+{
+    if (!QUrl(argument).scheme().isEmpty())
+        return argument;
+    return QUrl::fromUserInput(argument, workingDirectory, QUrl::AssumeLocalFile).toString(QUrl::FullyEncoded);
 }
 
 void TuvoCliRendererCommand::printStatus(const TuvoClientRendererStatus &status)

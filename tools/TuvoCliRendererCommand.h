@@ -21,6 +21,12 @@ public:
 
     void start() override;
 
+    /*!
+     * What play sends for \a argument: a URI with a scheme as it is, anything else as a
+     * file, relative to \a workingDirectory ("song.ogg" -> "file:///home/me/song.ogg").
+     */
+    static QString uri(const QString &argument, const QString &workingDirectory);
+
 private:
     void run(const TuvoClientObjectInfo &renderer);
     void printStatus(const TuvoClientRendererStatus &status);

@@ -41,8 +41,9 @@ void TuvoCliSession::start(const QString &pluginName)
 
 void TuvoCliSession::activate(const QString &pluginName)
 {
-    const TuvoClientTargetMatch match =
-        m_discovery->find({TuvoClientObjectInfo::Plugin}, pluginName);
+    // A plugin the bus starts on demand is named like one that runs already.
+    const TuvoClientTargetMatch match = TuvoClientTargetMatch::find(
+        m_discovery->objects() + m_discovery->startablePlugins(), {TuvoClientObjectInfo::Plugin}, pluginName);
     if (!match.isFound()) {
         Q_EMIT failed(match.error());
         return;

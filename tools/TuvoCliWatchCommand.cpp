@@ -206,7 +206,8 @@ void TuvoCliWatchCommand::emitLine(const QString &event, const TuvoClientObjectI
         const QJsonObject base = objectJson(object);
         for (auto it = base.constBegin(); it != base.constEnd(); ++it)
             json.insert(it.key(), it.value());
-        json.insert(QStringLiteral("time"), now.toString(Qt::ISODateWithMs));
+        // With the offset, so that the time means the same in any zone: "...T12:00:00.000+02:00".
+        json.insert(QStringLiteral("time"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
         json.insert(QStringLiteral("event"), event);
         m_output->json(json);
         return;

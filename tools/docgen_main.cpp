@@ -1,5 +1,5 @@
 // Writes the man page or the bash completion of tuvo-client, made from its option
-// table, at build time:  tuvo-client-docgen man|bash-completion OUTPUT
+// table, at build time:  tuvo-client-docgen man|bash-completion|zsh-completion OUTPUT
 #include "TuvoCliDocs.h"
 
 #include <QCoreApplication>
@@ -13,7 +13,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 3) {
-        std::fprintf(stderr, "use: tuvo-client-docgen man|bash-completion OUTPUT\n");
+        std::fprintf(stderr, "use: tuvo-client-docgen man|bash-completion|zsh-completion OUTPUT\n");
         return 2;
     }
     QString text;
@@ -21,6 +21,8 @@ int main(int argc, char **argv)
         text = TuvoCliDocs::manPage();
     else if (args.at(1) == QLatin1String("bash-completion"))
         text = TuvoCliDocs::bashCompletion();
+    else if (args.at(1) == QLatin1String("zsh-completion"))
+        text = TuvoCliDocs::zshCompletion();
     else {
         std::fprintf(stderr, "unknown document %s\n", qPrintable(args.at(1)));
         return 2;

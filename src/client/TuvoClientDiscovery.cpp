@@ -16,6 +16,14 @@ const QString DaemonService = QStringLiteral("org.freedesktop.DBus");
 const QString DaemonPath = QStringLiteral("/org/freedesktop/DBus");
 const QString DaemonInterface = QStringLiteral("org.freedesktop.DBus");
 const QString BusDaemonName = QStringLiteral("the session bus");
+
+// The plugin name a source's or renderer's bus name was made from, its blanks given
+// back: "Sample-Plugin" in "com.oxbel.tuvo.source.Sample-Plugin.sample_source".
+QString pluginNameOf(const QString &busName)
+{
+    const QStringList parts = busName.split(QLatin1Char('.'));
+    return parts.size() < 6 ? QString() : parts.mid(4, parts.size() - 5).join(QLatin1Char('.')).replace(QLatin1Char('-'), QLatin1Char(' '));
+}
 } // namespace
 
 TuvoClientDiscovery::TuvoClientDiscovery(const QDBusConnection &connection, QObject *parent)
@@ -50,6 +58,8 @@ void TuvoClientDiscovery::start()
     if (!subscribed)
         qCWarning(lcTuvoClient) << "cannot follow the bus for changes:" << m_connection.lastError().message();
 
+    askActivatable();
+    ++m_outstanding;
     const QDBusMessage call =
         QDBusMessage::createMethodCall(DaemonService, DaemonPath, DaemonInterface, QStringLiteral("ListNames"));
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
@@ -61,6 +71,7 @@ void TuvoClientDiscovery::start()
             return;
         }
         handleNames(reply.arguments().at(0).toStringList());
+        settle();
     });
 }
 
@@ -72,6 +83,44 @@ void TuvoClientDiscovery::handleNames(const QStringList &names)
             askOwner(name);
     }
     settle();
+}
+
+void TuvoClientDiscovery::askActivatable()
+{
+    const QDBusMessage call = QDBusMessage::createMethodCall(DaemonService, DaemonPath, DaemonInterface,
+                                                             QStringLiteral("ListActivatableNames"));
+    ++m_outstanding;
+    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, m_timeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusMessage reply = w->reply();
+        // Without the list, plugins can still be used while their wrappers run.
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("as")) {
+            qCWarning(lcTuvoClient) << "cannot list the plugins the bus starts on demand:"
+                                    << QDBusError(reply).message();
+        } else {
+            const QStringList names = reply.arguments().at(0).toStringList();
+            for (const QString &name : names) {
+                const TuvoClientObjectInfo info = TuvoClientObjectInfo::fromBusName(name);
+                if (info.isValid() && info.kind == TuvoClientObjectInfo::Plugin)
+                    m_activatable.insert(info.name);
+            }
+        }
+        settle();
+    });
+}
+
+QList<TuvoClientObjectInfo> TuvoClientDiscovery::startablePlugins() const
+{
+    QStringList plugins(m_activatable.cbegin(), m_activatable.cend());
+    plugins.sort();
+    QList<TuvoClientObjectInfo> startable;
+    for (const QString &plugin : qAsConst(plugins)) {
+        const TuvoClientObjectInfo info = TuvoClientObjectInfo::fromBusName(TuvoBusNames::pluginServiceName(plugin));
+        if (!m_objects.contains(info.busName))
+            startable.append(info);
+    }
+    return startable;
 }
 
 void TuvoClientDiscovery::askOwner(const QString &name)
@@ -127,6 +176,8 @@ void TuvoClientDiscovery::fetchTitles(const TitlesHandler &handler)
                         fetch->errors.append(TuvoClientError::fromDBus(QDBusError(reply), busName, m_timeout));
                     } else if (reply.signature() == QLatin1String("s") && current.owner == owner) {
                         current.title = reply.arguments().at(0).toString();
+                        if (current.pluginName.isEmpty())
+                            current.pluginName = pluginNameOf(busName);
                         update(current);
                     }
                     done();

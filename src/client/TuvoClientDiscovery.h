@@ -9,6 +9,7 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QObject>
 
 #include <functional>
@@ -24,6 +25,9 @@ class QDBusMessage;
  * a whole wrapper process leaves the bus or a new one starts. The snapshot only asks
  * the bus daemon; only fetchTitles() asks the objects themselves for their names
  * (which a frozen process would not answer before the time-out).
+ *
+ * The snapshot also holds the plugins the bus daemon can start on demand (those with
+ * a D-Bus service file): they can be named and activated before any wrapper runs.
  */
 class TUVO_CLIENT_EXPORT TuvoClientDiscovery : public QObject
 {
@@ -46,6 +50,14 @@ public:
     /*! The source or renderer at \a path of the connection \a owner. */
     TuvoClientObjectInfo objectAt(const QString &owner, const QString &path) const;
     TuvoClientTargetMatch find(const QList<TuvoClientObjectInfo::Kind> &kinds, const QString &text) const;
+
+    /*! Whether the bus daemon starts a wrapper for \a plugin (a derived plugin name) on demand. */
+    bool isActivatable(const QString &plugin) const { return m_activatable.contains(plugin); }
+    /*!
+     * The plugins the bus daemon can start that no process on the bus serves now, as
+     * plugin objects without an owner, by bus name.
+     */
+    QList<TuvoClientObjectInfo> startablePlugins() const;
 
     /*!
      * Asks every source and renderer whose title is not known yet for its name(), all
@@ -73,6 +85,7 @@ private Q_SLOTS:
 
 private:
     void handleNames(const QStringList &names);
+    void askActivatable();
     void askOwner(const QString &name);
     void settle();
     void insert(TuvoClientObjectInfo info);
@@ -86,6 +99,7 @@ private:
     bool m_ready = false;
     int m_outstanding = 0;
     QMap<QString, TuvoClientObjectInfo> m_objects;
+    QSet<QString> m_activatable;
     // Bumped by every owner change of a name: answers to older questions are stale.
     QHash<QString, quint64> m_nameEvents;
 };

@@ -5,16 +5,22 @@
 #include "TuvoClientGlobal.h"
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QObject>
 
 class QDBusServiceWatcher;
 
 /*!
- * Keeps one plugin active for as long as this object wants it: activate() asks the
- * plugin's wrapper process to load the plugin, and when that process leaves the bus
- * and a new one takes over the plugin's name, the new one is activated too. Destroying
- * the object (or deactivate()) releases the plugin again; so does this client leaving
- * the bus.
+ * Keeps one plugin active for as long as this object wants it: activate() has the bus
+ * daemon start the plugin's wrapper process when none runs and the plugin has a
+ * service file, then asks the process to load the plugin. When that process leaves
+ * the bus, lost() is emitted and the plugin is started and activated again, as long
+ * as the bus daemon can start it; otherwise failed() says the plugin is gone. A new
+ * process that takes over the plugin's name is activated too. Destroying the object
+ * (or deactivate()) releases the plugin again; so does this client leaving the bus.
+ *
+ * A process that keeps leaving the bus soon after its activation is not started for
+ * ever: after a few such losses in a row failed() ends the attempts.
  *
  * When activated() is emitted, every object the plugin published while loading is on
  * the bus.
@@ -49,6 +55,7 @@ public:
 Q_SIGNALS:
     /*! The process \a owner has loaded the plugin for this client. */
     void activated(const QString &owner);
+    /*! Activating failed; after a lost(), the plugin could not be brought back. */
     void failed(const TuvoClientError &error);
     /*! The process that held the activation left the bus. */
     void lost();
@@ -58,6 +65,8 @@ private Q_SLOTS:
 
 private:
     void sendActivate();
+    void callActivate(quint64 attempt);
+    void fail(const TuvoClientError &error);
 
     QString m_plugin;
     QDBusConnection m_connection;
@@ -68,6 +77,10 @@ private:
     bool m_endWithConnection = false;
     QString m_owner;
     quint64 m_attempt = 0;
+    bool m_pending = false;
+    bool m_wasLost = false;
+    int m_quickLosses = 0;
+    QElapsedTimer m_activeFor;
 };
 
 #endif

@@ -6,6 +6,7 @@
 #include "TuvoClientObjectInfo.h"
 
 #include <QList>
+#include <QStringList>
 
 /*!
  * Finds the one object a user means by a name: a uuid (or plugin name), a bus name,
@@ -29,8 +30,14 @@ public:
     TuvoClientObjectInfo object() const { return m_object; }
     /*! The objects an ambiguous name matched, ordered by bus name. */
     QList<TuvoClientObjectInfo> candidates() const { return m_candidates; }
-    /*! NotFound or Ambiguous as an error whose message lists the candidates. */
+    /*! NotFound or Ambiguous as an error whose message lists the candidates, or names the likeliest. */
     TuvoClientError error() const;
+
+    /*!
+     * Of \a candidates, the one \a text is most likely a misspelling of: the fewest
+     * letters changed, added or left out, and at most a third of them; empty when none is.
+     */
+    static QString closest(const QString &text, const QStringList &candidates);
 
 private:
     Result m_result = NotFound;
@@ -38,6 +45,7 @@ private:
     QString m_what;
     TuvoClientObjectInfo m_object;
     QList<TuvoClientObjectInfo> m_candidates;
+    QStringList m_names;
 };
 
 #endif

@@ -11,6 +11,9 @@ run() { env -i HOME="$scratch" PATH=/usr/bin:/bin DBUS_SESSION_BUS_ADDRESS="$DBU
 
 if [ "${1:-}" = --on-bus ]; then
     prefix=$2 outside=$3 scratch=$4
+    # No wrapper runs yet: the installed client has the bus start the filesystem plugin's.
+    out=$(run "$prefix/bin/tuvo-client" --plugin filesystem browse filesystem) && grep -q song.ogg <<<"$out" \
+        || fail "tuvo-client did not start the filesystem plugin on demand: $out"
     out=$(run gdbus call --session --dest com.oxbel.tuvo.plugin.libtuvo_sample_plugin --object-path \
               /com/oxbel/tuvo/plugin/libtuvo_sample_plugin --method com.oxbel.tuvo.plugin.activate)
     [ "$out" = "()" ] || fail "the bus did not start the installed wrapper: $out"
@@ -65,5 +68,8 @@ cmake -S "$scratch/readme" -B "$scratch/readme-build" -G Ninja -DCMAKE_PREFIX_PA
 
 printf '<busconfig><include>%s</include><servicedir>%s</servicedir></busconfig>\n' \
     "$source/tests/dbus-session.conf" "$prefix/share/dbus-1/services" >"$scratch/bus.conf"
-dbus-run-session --config-file="$scratch/bus.conf" -- "$0" --on-bus "$prefix" "$scratch/outside" "$scratch"
+# The bus starts wrappers with its own environment: a home whose one media folder is known.
+mkdir -p "$scratch/.config/tuvo" "$scratch/media" && touch "$scratch/media/song.ogg"
+echo "root=$scratch/media" >"$scratch/.config/tuvo/filesystem-plugin.conf"
+env -u XDG_CONFIG_HOME HOME="$scratch" dbus-run-session --config-file="$scratch/bus.conf" -- "$0" --on-bus "$prefix" "$scratch/outside" "$scratch"
 echo "install into a prefix of its own: ok"

@@ -1,0 +1,108 @@
+#include "ClientProcess.h"
+#include "TestBus.h"
+#include "TestPaths.h"
+#include "WrapperProcess.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+const QString SampleControl = QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin");
+const QString TestControl = QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_test_plugin");
+
+uint ownerPid(const QString &name)
+{
+    const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(name);
+    return pid.isValid() ? pid.value() : 0;
+}
+} // namespace
+
+// tuvo-client on a bus that starts the build tree's wrappers from their service files:
+// plugins are named and used before any wrapper runs.
+class tst_TuvoClientActivation : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        // Every case starts from a bus where no wrapper runs.
+        QVERIFY(TestBus::waitForName(SampleControl, false, 20000));
+        QVERIFY(TestBus::waitForName(TestControl, false, 20000));
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("browse starts the wrapper")
+            << QStringList{"--plugin", "sample", "browse", "sample_source", "albums"} << 0 << "album_1" << "";
+        QTest::newRow("list shows what the bus can start")
+            << QStringList{"list", "plugin"} << 0 << "libtuvo_sample_plugin" << "";
+        QTest::newRow("marked as not running") << QStringList{"list"} << 0 << "(not running; started on demand)" << "";
+        QTest::newRow("json says activatable")
+            << QStringList{"--json", "list", "plugin"} << 0 << "\"activatable\":true" << "";
+        QTest::newRow("a plugin that is nowhere")
+            << QStringList{"--plugin", "nosuch", "--json", "list"} << 3 << "" << "no plugin \"nosuch\"";
+        QTest::newRow("did you mean the plugin")
+            << QStringList{"--plugin", "sampel", "list"} << 3 << "" << "did you mean \"sample\"?";
+        QTest::newRow("did you mean the verb") << QStringList{"brwose"} << 2 << "" << "did you mean \"browse\"?";
+    }
+
+    void commands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const ClientProcess::Result result = ClientProcess::run(arguments);
+        QVERIFY2(result.exitCode == exitCode, qPrintable(result.err));
+        QVERIFY2(result.out.contains(out), qPrintable(result.out));
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        if (exitCode != 0)
+            QVERIFY(!result.out.contains(QLatin1String("\"kind\"")));
+    }
+
+    void activateStartsAgainWhatTheBusCanStart()
+    {
+        ClientProcess holder;
+        holder.start({QStringLiteral("activate"), QStringLiteral("test")});
+        QVERIFY(holder.waitForError(QStringLiteral("keeping libtuvo_test_plugin active")));
+        const uint first = ownerPid(TestControl);
+        QVERIFY(first != 0);
+        ::kill(pid_t(first), SIGKILL);
+        QVERIFY(holder.waitForError(QStringLiteral("libtuvo_test_plugin is active again")));
+        QVERIFY(ownerPid(TestControl) != first);
+        holder.sendSignal(SIGINT);
+        QVERIFY(holder.waitForExit());
+        QCOMPARE(holder.exitCode(), 0);
+    }
+
+    void activateEndsWhenNothingCanStartItAgain()
+    {
+        // The test plugin under a name no service file has.
+        QTemporaryDir dir;
+        const QString plugin = dir.filePath(QStringLiteral("libtuvo-unlisted-plugin.so"));
+        QVERIFY(QFile::copy(TestPaths::testPlugin(), plugin));
+        WrapperProcess wrapper;
+        wrapper.setHome(dir.path());
+        QVERIFY(wrapper.startWithPlugin(plugin));
+        ClientProcess holder;
+        holder.start({QStringLiteral("activate"), QStringLiteral("unlisted")});
+        QVERIFY(holder.waitForError(QStringLiteral("keeping libtuvo_unlisted_plugin active")));
+        wrapper.kill();
+        QVERIFY(holder.waitForExit());
+        QCOMPARE(holder.exitCode(), 7);
+        QVERIFY2(holder.errors().contains(QLatin1String("the bus cannot start it again")), qPrintable(holder.errors()));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_TuvoClientActivation)
+#include "tst_tuvoclientactivation.moc"
