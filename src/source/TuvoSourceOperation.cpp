@@ -1,5 +1,7 @@
 #include "TuvoSourceOperation.h"
 
+#include <utility>
+
 TuvoSourceOperation::TuvoSourceOperation(QObject *parent)
     : QObject(parent)
     , m_grace(this)
