@@ -17,7 +17,7 @@
 class TUVO_FRAMEWORK_EXPORT TuvoError
 {
 public:
-    enum Code {
+    enum Code : int {
         NoError = 0,
         ErrorPlaybackAborted = 41,
         ErrorPlaylistAborted = 42,

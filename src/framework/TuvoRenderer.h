@@ -27,7 +27,9 @@ class TUVO_FRAMEWORK_EXPORT TuvoRenderer : public TuvoMediaObject
 {
     Q_OBJECT
 public:
-    enum State {
+    // A fixed int: a plugin may emit a state that is not named here, and the adaptor
+    // passes it on as the number it is.
+    enum State : int {
         Stopped = 0,
         Playing = 1,
         Paused = 2,
@@ -37,7 +39,7 @@ public:
     Q_ENUM(State)
 
     /*! The modes of setPosition(). */
-    enum SeekMode {
+    enum SeekMode : int {
         SeekAbsolute = 0, //!< to the given second from the start
         SeekForward = 1,  //!< the given seconds ahead of the current position
         SeekBackward = 2, //!< the given seconds back from the current position

@@ -17,7 +17,7 @@ class TUVO_FRAMEWORK_EXPORT TuvoShared : public QObject
 {
     Q_OBJECT
 public:
-    enum TrackFlag {
+    enum TrackFlag : int {
         TrackNothing = 0x00,
         TrackPlaybackState = 0x02, //!< state and position changes
         TrackMediaChanges = 0x08,  //!< current item and its metadata

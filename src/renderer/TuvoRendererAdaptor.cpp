@@ -8,6 +8,7 @@
 #include <TuvoRendererWire.h>
 #include <TuvoReplyQueue.h>
 
+#include <QDBusError>
 #include <QDebug>
 #include <QUrl>
 
@@ -39,15 +40,20 @@ QUrl urlFromBus(const QString &url)
 // Sends the replies of one query kind; what cannot be sent is logged by its kind.
 TuvoReplyQueue::Sink querySink(const char *answerFailure, const char *refusalFailure)
 {
-    return [answerFailure, refusalFailure](const QDBusMessage &, const QDBusMessage &reply) {
+    return [answerFailure, refusalFailure](const QDBusMessage &call, const QDBusMessage &reply) {
         if (TuvoReplyQueue::sendOnSessionBus(reply))
             return;
-        if (reply.type() != QDBusMessage::ErrorMessage)
+        if (reply.type() != QDBusMessage::ErrorMessage) {
             qWarning() << answerFailure;
-        else if (reply.errorName() == TuvoRendererAdaptor::CancelledErrorName)
+            // An answer that cannot be marshalled still ends the call, at once, as an
+            // extension read does.
+            TuvoReplyQueue::sendOnSessionBus(call.createErrorReply(
+                QDBusError::Failed, QStringLiteral("The answer cannot be sent over D-Bus")));
+        } else if (reply.errorName() == TuvoRendererAdaptor::CancelledErrorName) {
             qWarning() << "Could not send error reply!";
-        else
+        } else {
             qWarning() << refusalFailure;
+        }
     };
 }
 } // namespace

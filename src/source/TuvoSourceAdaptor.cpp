@@ -115,6 +115,7 @@ uint TuvoSourceAdaptor::browse(const QString &objId, const QString &predicate,
         new TuvoSourceAdaptorBrowseTransaction(sendTo(message.service(), BrowseResultMethod), this);
     const uint browseId = source->browse(objId, predicate, additionalPredicates, skipCount,
                                          itemCount, transaction, BrowseResultSlot, BrowseErrorSlot);
+    transaction->setClient(message.service());
     if (browseId == 0)
         delete transaction;
     else
@@ -122,9 +123,29 @@ uint TuvoSourceAdaptor::browse(const QString &objId, const QString &predicate,
     return browseId;
 }
 
-void TuvoSourceAdaptor::cancel_browse(uint browseId)
+bool TuvoSourceAdaptor::mayCancel(uint id, bool isBrowse, const QDBusMessage &message)
 {
-    source->cancelBrowse(browseId);
+    // Ids are small counters that any client can guess: an operation that is still
+    // running is cancelled only by the client that started it. Ids of no running
+    // operation go to the source as they are.
+    for (auto *operation : findChildren<TuvoSourceOperation *>(Qt::FindDirectChildrenOnly)) {
+        const bool sameKind = isBrowse == bool(qobject_cast<TuvoSourceAdaptorBrowseTransaction *>(operation));
+        if (!sameKind || operation->id() != id)
+            continue;
+        if (operation->client() != message.service()) {
+            qCWarning(lcTuvoSource, "%s %u not cancelled: %s did not start it",
+                      isBrowse ? "browse" : "query", id, qUtf8Printable(message.service()));
+            return false;
+        }
+        operation->cancelled();
+    }
+    return true;
+}
+
+void TuvoSourceAdaptor::cancel_browse(uint browseId, const QDBusMessage &message)
+{
+    if (mayCancel(browseId, true, message))
+        source->cancelBrowse(browseId);
 }
 
 uint TuvoSourceAdaptor::query(const QString &query, const QDBusMessage &message)
@@ -133,6 +154,7 @@ uint TuvoSourceAdaptor::query(const QString &query, const QDBusMessage &message)
     auto *transaction =
         new TuvoSourceAdaptorQueryTransaction(sendTo(message.service(), QueryResultMethod), this);
     const uint queryId = source->query(query, transaction, QueryResultSlot, QueryErrorSlot);
+    transaction->setClient(message.service());
     if (queryId == 0)
         delete transaction;
     else
@@ -140,9 +162,10 @@ uint TuvoSourceAdaptor::query(const QString &query, const QDBusMessage &message)
     return queryId;
 }
 
-void TuvoSourceAdaptor::cancel_query(uint queryId)
+void TuvoSourceAdaptor::cancel_query(uint queryId, const QDBusMessage &message)
 {
-    source->cancelQuery(queryId);
+    if (mayCancel(queryId, false, message))
+        source->cancelQuery(queryId);
 }
 
 void TuvoSourceAdaptor::set_metadata(const QDBusMessage &)

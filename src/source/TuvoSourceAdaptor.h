@@ -23,7 +23,9 @@ struct TuvoBrowseResultDBusStruct;
  * (TuvoSourceAdaptorBrowseTransaction, TuvoSourceAdaptorQueryTransaction) that sends
  * them in batches to the caller's proxy-source object. The adaptor keeps no table of
  * operations: each transaction is a Qt child of the adaptor and deletes itself when its
- * operation has ended, so destroying the source ends every transaction silently.
+ * operation has ended, or a while after its client cancelled it (TuvoSourceOperation),
+ * so destroying the source ends every transaction silently. Only the client that
+ * started an operation may cancel it.
  */
 class TuvoSourceAdaptor : public QDBusAbstractAdaptor
 {
@@ -51,9 +53,9 @@ public Q_SLOTS:
     uint browse(const QString &objId, const QString &predicate,
                 const QStringList &additionalPredicates, uint skipCount, uint itemCount,
                 const QDBusMessage &message);
-    void cancel_browse(uint browseId);
+    void cancel_browse(uint browseId, const QDBusMessage &message);
     uint query(const QString &query, const QDBusMessage &message);
-    void cancel_query(uint queryId);
+    void cancel_query(uint queryId, const QDBusMessage &message);
     void set_metadata(const QDBusMessage &message);
 
 private Q_SLOTS:
@@ -61,6 +63,8 @@ private Q_SLOTS:
     void metadataChangedSlot(const TuvoContent &object);
 
 private:
+    /*! Whether \a message's sender may cancel operation \a id (see the .cpp). */
+    bool mayCancel(uint id, bool isBrowse, const QDBusMessage &message);
     /*!
      * Calls \a method with \a arguments on the proxy-source object of \a service (the
      * caller's unique name), at "/com/oxbel/tuvo/proxy_source/" + the source's uuid,

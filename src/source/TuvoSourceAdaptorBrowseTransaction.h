@@ -2,6 +2,9 @@
 #define TUVOSOURCEADAPTORBROWSETRANSACTION_H
 
 #include "TuvoResultBatch.h"
+#include "TuvoSourceOperation.h"
+
+#include <TuvoError.h>
 
 #include <QMap>
 #include <QObject>
@@ -18,8 +21,12 @@
  * "browse_result" call (u a(iusaysus)), handed to the send function that the adaptor
  * gives; an error goes out the same way, as a batch of one error record. After the
  * last result or the error the transaction deletes itself.
+ *
+ * A result whose object id holds a NUL character, or that is too large for any D-Bus
+ * message (TuvoMessageBudget), is dropped with a warning; a dropped last result, or one
+ * too large, ends the browse with the error DroppedResultError that says why.
  */
-class TuvoSourceAdaptorBrowseTransaction : public QObject
+class TuvoSourceAdaptorBrowseTransaction : public TuvoSourceOperation
 {
     Q_OBJECT
 public:
@@ -30,7 +37,9 @@ public:
     ~TuvoSourceAdaptorBrowseTransaction() override;
 
     /*! The id the source returned; see TuvoResultBatch::expectId(). */
-    void expectBrowseId(uint id) { batch.expectId(id); }
+    void expectBrowseId(uint id);
+
+    static constexpr uint DroppedResultError = TuvoError::ErrorResourceUnreadable;
 
 public Q_SLOTS:
     void handleBrowseResult(uint browseId, QString subjectId, QMap<QString, QVariant> meta,
@@ -38,6 +47,10 @@ public Q_SLOTS:
     void handleBrowseError(uint browseId, uint errorCode, QString errorMessage);
 
 private:
+    void addResult(uint browseId, const QString &subjectId, const QVariantMap &meta, uint index,
+                   int remainingCount);
+    void addError(uint browseId, uint errorCode, const QString &errorMessage);
+
     Send send;
     TuvoResultBatch batch;
 };

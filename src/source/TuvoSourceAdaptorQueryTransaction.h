@@ -2,6 +2,9 @@
 #define TUVOSOURCEADAPTORQUERYTRANSACTION_H
 
 #include "TuvoResultBatch.h"
+#include "TuvoSourceOperation.h"
+
+#include <TuvoError.h>
 
 #include <QObject>
 #include <QString>
@@ -16,8 +19,12 @@
  * and an error code and message that are 0 and "" for results. An error goes out as
  * an empty batch with the code and message, after the pending rows (sent with remaining
  * count 0).
+ *
+ * Rows are dropped like browse results (TuvoSourceAdaptorBrowseTransaction): a row with
+ * a value holding a NUL character, or too large for any message, with the error
+ * DroppedRowError when that was the last row or the row was too large.
  */
-class TuvoSourceAdaptorQueryTransaction : public QObject
+class TuvoSourceAdaptorQueryTransaction : public TuvoSourceOperation
 {
     Q_OBJECT
 public:
@@ -28,13 +35,18 @@ public:
     ~TuvoSourceAdaptorQueryTransaction() override;
 
     /*! The id the source returned; see TuvoResultBatch::expectId(). */
-    void expectQueryId(uint id) { batch.expectId(id); }
+    void expectQueryId(uint id);
+
+    static constexpr int DroppedRowError = TuvoError::ErrorResourceUnreadable;
 
 public Q_SLOTS:
     void handleQueryResult(uint queryId, QStringList resultRow, uint index, int remainingCount);
     void handleQueryError(uint queryId, int errorCode, QString errorMessage);
 
 private:
+    void addRow(uint queryId, const QStringList &resultRow, uint index, int remainingCount);
+    void addError(uint queryId, int errorCode, const QString &errorMessage);
+
     Send send;
     TuvoResultBatch batch;
 };

@@ -7,10 +7,12 @@
 #include <TuvoMessageHandler.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
+#include <QTimer>
 
 #include <glib.h>
 
@@ -34,7 +36,9 @@ const char *const HelpText =
     "  --version      show the version\n"
     "\n"
     "Exit status: 0 after an orderly end (SIGTERM, SIGINT, or idle after its last\n"
-    "client), 1 when it could not start, activate or publish. See tuvo-dbus-wrapper(1).\n";
+    "client), 1 when it could not start, activate or publish, or lost its bus. See tuvo-dbus-wrapper(1).\n";
+
+constexpr int BusWatchIntervalMs = 500;
 
 // The plugin folder of this installation, wherever it was installed or moved to.
 QStringList installedPluginFolders()
@@ -96,6 +100,17 @@ int main(int argc, char *argv[])
 
     qDebug() << "tuvo-dbus-wrapper revision:" << TuvoBuildInfo::Revision;
     qDebug() << "tuvo-dbus-wrapper builtime:" << TuvoBuildInfo::BuildTime;
+
+    // Off the bus the wrapper can serve nobody, be deactivated by nobody, and would never
+    // go idle: it says so and ends.
+    QTimer busWatch;
+    QObject::connect(&busWatch, &QTimer::timeout, &app, [] {
+        if (QDBusConnection::sessionBus().isConnected())
+            return;
+        qCritical() << "Lost the connection to the session bus, exiting";
+        QCoreApplication::exit(1);
+    });
+    busWatch.start(BusWatchIntervalMs);
 
     TuvoQuitSignals quitSignals;
     return app.exec();
