@@ -69,9 +69,12 @@ int localFileProblem(const QString &path)
 QByteArray itemUri(GstMessage *message)
 {
     QByteArray uri;
-    auto *object = static_cast<GstObject *>(GST_MESSAGE_SRC(message) ? gst_object_ref(GST_MESSAGE_SRC(message)) : nullptr);
+    GstObject *object = GST_MESSAGE_SRC(message);
+    if (object)
+        gst_object_ref(object);
     while (object && uri.isNull()) {
-        GstElementFactory *factory = GST_IS_ELEMENT(object) ? gst_element_get_factory(GST_ELEMENT(object)) : nullptr;
+        GstElementFactory *factory =
+            GST_IS_ELEMENT(object) ? gst_element_get_factory(GST_ELEMENT(object)) : nullptr;
         if (factory && g_str_has_prefix(GST_OBJECT_NAME(factory), "uridecodebin")) {
             gchar *value = nullptr;
             g_object_get(object, "uri", &value, nullptr);

@@ -24,8 +24,8 @@ bool GstSinkPolicy::accepts(const QString &name, Kind kind, QString *problem)
         | (kind == Audio ? GST_ELEMENT_FACTORY_TYPE_MEDIA_AUDIO : GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO);
     bool accepted = gst_element_factory_list_is_type(factory, type);
     if (!accepted) {
-        *problem = QStringLiteral("\"%1\" is not %2 sink").arg(name, kind == Audio ? QStringLiteral("an audio")
-                                                                                 : QStringLiteral("a video"));
+        *problem = QStringLiteral("\"%1\" is not %2 sink")
+                       .arg(name, kind == Audio ? QStringLiteral("an audio") : QStringLiteral("a video"));
     } else {
         // Loading the plugin gives the element's type, and with it its properties.
         GstPluginFeature *loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory));
