@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QUrl>
 
 #include <limits>
@@ -17,19 +16,6 @@
 namespace {
 // Editors write a file in several steps; one reload after they are done is enough.
 constexpr int ReloadDelayMs = 100;
-
-QString decode(const QByteArray &data)
-{
-    QByteArray bytes = data;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    // Classic .m3u files are Latin-1.
-    return QString::fromLatin1(bytes);
-}
 
 // "http://...", "file:///..." but not "C:\music\a.mp3".
 bool hasScheme(const QString &entry)
@@ -72,15 +58,20 @@ QList<TuvoContent> parseEntries(const QByteArray &data, const QString &baseFolde
     const QDir base(baseFolder);
     int duration = -1;
     QString title;
-    const QString text = decode(data);
-    // Line by line, without a list of all lines: the file may be far longer than
+    QByteArrayView bytes(data);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    // Classic .m3u files are Latin-1: UTF-8 only when the whole file is valid UTF-8.
+    const bool utf8 = bytes.isValidUtf8();
+    // Line by line, decoding only the lines read: the file may be far longer than
     // what is kept of it.
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', start);
         if (end < 0)
-            end = text.size();
-        const QString line = text.mid(start, end - start).trimmed();
+            end = bytes.size();
+        const QByteArrayView raw = bytes.sliced(start, end - start);
         start = end + 1;
+        const QString line = (utf8 ? QString::fromUtf8(raw) : QString::fromLatin1(raw)).trimmed();
         if (line.isEmpty())
             continue;
         if (line.startsWith(QLatin1Char('#'))) {
