@@ -1,6 +1,7 @@
 #include "GstRenderer.h"
 
 #include "GstErrorMap.h"
+#include "GstSinkPolicy.h"
 #include "GstTagMap.h"
 
 #include <TuvoPlaylist.h>
@@ -46,19 +47,47 @@ GstElement *makeSink(const QString &description, const char *automatic)
     return fake;
 }
 
-bool isDescriptionUsable(const QString &description, QString *problem)
+// Why a local file cannot be played, or NoError. Only regular files are handed to
+// GStreamer: opening a FIFO blocks until someone writes to it, and a device such as
+// /dev/zero never ends. Safe on any thread.
+int localFileProblem(const QString &path)
 {
-    if (description.trimmed().isEmpty())
-        return true;
-    GError *error = nullptr;
-    GstElement *sink = gst_parse_bin_from_description(description.toUtf8().constData(), TRUE, &error);
-    if (sink) {
-        gst_object_unref(gst_object_ref_sink(sink));
-        return true;
+    const QFileInfo file(path);
+    if (!file.exists())
+        return TuvoError::ErrorResourceNotFound;
+    if (file.isDir())
+        return TuvoError::ErrorResourceIsContainer;
+    if (!file.isReadable())
+        return TuvoError::ErrorResourceUnreadable;
+    if (!file.isFile())
+        return TuvoError::ErrorUnsupportedMedia;
+    return TuvoError::NoError;
+}
+
+// The uri of the item a message is about: playbin decodes each item in a uridecodebin
+// of its own, and the message comes from it or from an element inside it.
+QByteArray itemUri(GstMessage *message)
+{
+    QByteArray uri;
+    GstObject *object = GST_MESSAGE_SRC(message);
+    if (object)
+        gst_object_ref(object);
+    while (object && uri.isNull()) {
+        GstElementFactory *factory =
+            GST_IS_ELEMENT(object) ? gst_element_get_factory(GST_ELEMENT(object)) : nullptr;
+        if (factory && g_str_has_prefix(GST_OBJECT_NAME(factory), "uridecodebin")) {
+            gchar *value = nullptr;
+            g_object_get(object, "uri", &value, nullptr);
+            uri = QByteArray(value ? value : "");
+            g_free(value);
+        }
+        GstObject *parent = gst_object_get_parent(object);
+        gst_object_unref(object);
+        object = parent;
     }
-    *problem = error ? QString::fromUtf8(error->message) : QString();
-    g_clear_error(&error);
-    return false;
+    if (object)
+        gst_object_unref(object);
+    return uri;
 }
 
 // Plain paths are local files; everything else is a uri as given.
@@ -81,6 +110,8 @@ GstRenderer::GstRenderer(const GstRendererConfig &config, QObject *parent)
     connect(this, &TuvoMediaObject::tuvoPropertyChanged, this, &GstRenderer::handlePropertyChanged);
     m_pauseAtTimer.setSingleShot(true);
     connect(&m_pauseAtTimer, &QTimer::timeout, this, &GstRenderer::checkPauseAt);
+    m_endWatch.setInterval(250);
+    connect(&m_endWatch, &QTimer::timeout, this, &GstRenderer::checkEndBeforeFailedEntry);
 
     m_playbin = gst_element_factory_make("playbin", "tuvo-playbin");
     if (!m_playbin) {
@@ -130,7 +161,9 @@ bool GstRenderer::acceptPropertyWrite(const QString &name, const QVariant &value
         return value.toInt() >= 0 && value.toInt() <= 100;
     if (name == AudioSinkProperty || name == VideoSinkProperty) {
         QString problem;
-        if (!isDescriptionUsable(value.toString(), &problem)) {
+        if (!GstSinkPolicy::accepts(value.toString(),
+                                    name == AudioSinkProperty ? GstSinkPolicy::Audio : GstSinkPolicy::Video,
+                                    &problem)) {
             qCWarning(lcGstRenderer) << name << "refused:" << problem;
             return false;
         }
@@ -195,6 +228,8 @@ void GstRenderer::resetStream()
     m_failed = false;
     m_pauseAtMs = -1;
     m_pauseAtTimer.stop();
+    m_failedNext = {QByteArray(), -1};
+    m_endWatch.stop();
 }
 
 bool GstRenderer::playItem(const QUrl &requested, int index, uint startPosition, const QVariantMap &meta)
@@ -210,18 +245,17 @@ bool GstRenderer::playItem(const QUrl &requested, int index, uint startPosition,
     // Local files are checked here, quickly and with a clear word for each case;
     // GStreamer's own errors cover everything else.
     if (url.isLocalFile()) {
-        const QFileInfo file(url.toLocalFile());
-        int code = TuvoError::NoError;
-        if (!file.exists())
-            code = TuvoError::ErrorResourceNotFound;
-        else if (file.isDir())
-            code = TuvoError::ErrorResourceIsContainer;
-        else if (!file.isReadable())
-            code = TuvoError::ErrorResourceUnreadable;
+        const int code = localFileProblem(url.toLocalFile());
         if (code != TuvoError::NoError) {
             resetStream();
             m_uri = uri;
             m_index = index;
+            // A playlist entry is announced all the same: the error is about it.
+            if (index >= 0) {
+                QVariantMap content = meta;
+                content.insert(QStringLiteral("uri"), uri);
+                Q_EMIT mediaChanged(index, TuvoContent(uri, content));
+            }
             fail(code, GstErrorMap::message(code, url.toLocalFile(), QString()));
             return false;
         }
@@ -440,6 +474,13 @@ void GstRenderer::aboutToFinish(GstElement *playbin, gpointer self)
     std::lock_guard<std::mutex> lock(renderer->m_queueMutex);
     if (renderer->m_upcoming.isEmpty())
         return;
+    const QUrl url = QUrl::fromEncoded(renderer->m_upcoming.first().first);
+    if (url.isLocalFile() && localFileProblem(url.toLocalFile()) != TuvoError::NoError) {
+        // Not handed over: the current entry plays to its end, and moving on to this
+        // one then reports what is wrong with it.
+        renderer->m_upcoming.clear();
+        return;
+    }
     const QPair<QByteArray, int> next = renderer->m_upcoming.takeFirst();
     g_object_set(playbin, "uri", next.first.constData(), nullptr);
     renderer->m_switches.append(next);
@@ -612,10 +653,62 @@ void GstRenderer::handleEndOfStream()
     m_awaitingFirstStart = false;
     m_prerolled = false;
     m_pauseAtMs = -1;
+    m_failedNext = {QByteArray(), -1};
+    m_endWatch.stop();
     m_target = Stopped;
     setState(Stopped);
     Q_EMIT playbackCompleted();
     next();
+}
+
+bool GstRenderer::takeFailedSwitch(GstMessage *message)
+{
+    const QByteArray uri = itemUri(message);
+    if (uri.isEmpty())
+        return false;
+    if (uri == m_failedNext.first)
+        return true; // one more word on the failure already taken
+    std::lock_guard<std::mutex> lock(m_queueMutex);
+    for (int i = 0; i < m_switches.size(); ++i) {
+        if (m_switches.at(i).first != uri)
+            continue;
+        m_failedNext = m_switches.at(i);
+        m_switches.erase(m_switches.begin() + i, m_switches.end());
+        m_upcoming.clear();
+        return true;
+    }
+    return false;
+}
+
+void GstRenderer::checkEndBeforeFailedEntry()
+{
+    if (m_failedNext.second < 0) {
+        m_endWatch.stop();
+        return;
+    }
+    if (m_target != Playing) {
+        m_lastWatchedMs = -1; // waits while paused
+        return;
+    }
+    // playbin waits for the failed entry's stream for ever and sends no end of stream:
+    // the current entry is over when its position reaches the end or stands still. Its
+    // source has been read to the end already, so nothing is left to buffer, and a
+    // short entry may even end before the pipeline reports that it plays.
+    const qint64 position = positionMs();
+    const bool ended = (m_durationMs >= 0 && position >= m_durationMs) || position == m_lastWatchedMs;
+    m_lastWatchedMs = position;
+    if (!ended)
+        return;
+    const int index = m_failedNext.second;
+    m_failedNext = {QByteArray(), -1};
+    m_endWatch.stop();
+    // Elements that failed keep their state until NULL.
+    gst_element_set_state(m_playbin, GST_STATE_NULL);
+    m_target = Stopped;
+    setState(Stopped);
+    Q_EMIT playbackCompleted();
+    // Played on its own, the entry fails as itself: its media_changed, then its error.
+    gotoIndex(uint(index));
 }
 
 void GstRenderer::handleError(GstMessage *message)
@@ -624,6 +717,16 @@ void GstRenderer::handleError(GstMessage *message)
     gchar *debug = nullptr;
     gst_message_parse_error(message, &gerror, &debug);
     const bool already = m_failed;
+    if (!already && takeFailedSwitch(message)) {
+        // The next entry, queued to follow without a gap, cannot be played: the one
+        // playing now still plays to its end.
+        qCDebug(lcGstRenderer) << "queued entry failed:" << gerror->message;
+        g_clear_error(&gerror);
+        g_free(debug);
+        m_lastWatchedMs = -1;
+        m_endWatch.start();
+        return;
+    }
     if (!already) {
         const QUrl url(m_uri);
         const bool isDirectory = url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir();

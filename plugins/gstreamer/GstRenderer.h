@@ -31,9 +31,10 @@ class TuvoPlaylist;
  * of one stream are one set of values, and only changed values are signalled), plus
  * "duration" (seconds). Media info adds "uri", "position" (seconds) and "position_ms".
  *
- * Properties: "audio_sink" and "video_sink" (strings, GStreamer descriptions such as
- * "fakesink sync=false"; empty: automatic; used from the next item on), "volume"
- * (int 0-100) and "mute" (bool).
+ * Properties: "audio_sink" and "video_sink" (strings; empty: automatic; used from the
+ * next item on), "volume" (int 0-100) and "mute" (bool). The configuration file may
+ * give the sinks as GStreamer descriptions such as "fakesink sync=false"; over the bus
+ * only what GstSinkPolicy accepts is taken.
  */
 class GstRenderer : public TuvoRenderer
 {
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void handlePropertyChanged(const QString &name, const QVariant &value);
     void checkPauseAt();
     void queueNext();
+    void checkEndBeforeFailedEntry();
 
 private:
     bool playItem(const QUrl &url, int index, uint startPosition, const QVariantMap &meta);
@@ -86,6 +88,7 @@ private:
     void handlePrerolled();
     void handleStreamStart();
     void handleEndOfStream();
+    bool takeFailedSwitch(GstMessage *message);
     void updateDuration();
     QVariantMap entryMetaData(int index) const;
     static void aboutToFinish(GstElement *playbin, gpointer self);
@@ -120,6 +123,12 @@ private:
     // when its stream starts.
     QList<QPair<QByteArray, int>> m_switches;
     bool m_awaitingFirstStart = false; // the stream of playItem() has not started yet
+
+    // A queued entry whose stream failed before it started, (uri, index): it is played
+    // on its own once the current entry has ended, which m_endWatch looks out for.
+    QPair<QByteArray, int> m_failedNext{QByteArray(), -1};
+    QTimer m_endWatch;
+    qint64 m_lastWatchedMs = -1;
 };
 
 #endif

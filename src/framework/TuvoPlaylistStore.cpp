@@ -9,25 +9,13 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QUrl>
+
+#include <limits>
 
 namespace {
 // Editors write a file in several steps; one reload after they are done is enough.
 constexpr int ReloadDelayMs = 100;
-
-QString decode(const QByteArray &data)
-{
-    QByteArray bytes = data;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    // Classic .m3u files are Latin-1.
-    return QString::fromLatin1(bytes);
-}
 
 // "http://...", "file:///..." but not "C:\music\a.mp3".
 bool hasScheme(const QString &entry)
@@ -54,7 +42,73 @@ void parseExtInf(const QString &info, int *duration, QString *title)
     *title = comma < 0 ? QString() : info.mid(comma + 1).trimmed();
     bool ok = false;
     const double seconds = head.section(QLatin1Char(' '), 0, 0).trimmed().toDouble(&ok);
-    *duration = ok && seconds >= 0 ? int(seconds + 0.5) : -1;
+    if (!ok || !(seconds >= 0))
+        *duration = -1; // unknown, and NaN too
+    else if (seconds + 0.5 >= double(std::numeric_limits<int>::max()))
+        *duration = std::numeric_limits<int>::max(); // a bogus length is still a long one
+    else
+        *duration = int(seconds + 0.5);
+}
+
+QList<TuvoContent> parseEntries(const QByteArray &data, const QString &baseFolder, QString *name,
+                                bool *truncated)
+{
+    QList<TuvoContent> entries;
+    *truncated = false;
+    const QDir base(baseFolder);
+    int duration = -1;
+    QString title;
+    QByteArrayView bytes(data);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    // Classic .m3u files are Latin-1: UTF-8 only when the whole file is valid UTF-8.
+    const bool utf8 = bytes.isValidUtf8();
+    // Line by line, decoding only the lines read: the file may be far longer than
+    // what is kept of it.
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        const QByteArrayView raw = bytes.sliced(start, end - start);
+        start = end + 1;
+        const QString line = (utf8 ? QString::fromUtf8(raw) : QString::fromLatin1(raw)).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith(QLatin1Char('#'))) {
+            if (line.startsWith(QLatin1String("#EXTINF:"), Qt::CaseInsensitive))
+                parseExtInf(line.mid(8), &duration, &title);
+            else if (name && line.startsWith(QLatin1String("#PLAYLIST:"), Qt::CaseInsensitive))
+                *name = line.mid(10).trimmed();
+            continue;
+        }
+        if (entries.size() == TuvoPlaylistStore::MaxEntries) {
+            *truncated = true;
+            break;
+        }
+        QString uri;
+        if (hasScheme(line)) {
+            const QUrl url(line, QUrl::TolerantMode);
+            if (!url.isValid()) {
+                qCWarning(lcTuvoFramework) << "playlist entry is not a valid uri:" << line;
+                duration = -1;
+                title.clear();
+                continue;
+            }
+            uri = url.toString(QUrl::FullyEncoded);
+        } else {
+            uri = QUrl::fromLocalFile(QDir::cleanPath(base.absoluteFilePath(line)))
+                      .toString(QUrl::FullyEncoded);
+        }
+        QVariantMap meta;
+        if (!title.isEmpty())
+            meta.insert(QStringLiteral("title"), title);
+        if (duration >= 0)
+            meta.insert(QStringLiteral("duration"), uint(duration));
+        entries.append(TuvoContent(uri, meta));
+        duration = -1;
+        title.clear();
+    }
+    return entries;
 }
 } // namespace
 
@@ -99,45 +153,11 @@ QStringList TuvoPlaylistStore::playlistIds() const
 QList<TuvoContent> TuvoPlaylistStore::parseM3u(const QByteArray &data, const QString &baseFolder,
                                                QString *name)
 {
-    QList<TuvoContent> entries;
-    const QDir base(baseFolder);
-    int duration = -1;
-    QString title;
-    const QStringList lines = decode(data).split(QLatin1Char('\n'));
-    for (const QString &rawLine : lines) {
-        const QString line = rawLine.trimmed();
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith(QLatin1Char('#'))) {
-            if (line.startsWith(QLatin1String("#EXTINF:"), Qt::CaseInsensitive))
-                parseExtInf(line.mid(8), &duration, &title);
-            else if (name && line.startsWith(QLatin1String("#PLAYLIST:"), Qt::CaseInsensitive))
-                *name = line.mid(10).trimmed();
-            continue;
-        }
-        QString uri;
-        if (hasScheme(line)) {
-            const QUrl url(line, QUrl::TolerantMode);
-            if (!url.isValid()) {
-                qCWarning(lcTuvoFramework) << "playlist entry is not a valid uri:" << line;
-                duration = -1;
-                title.clear();
-                continue;
-            }
-            uri = url.toString(QUrl::FullyEncoded);
-        } else {
-            uri = QUrl::fromLocalFile(QDir::cleanPath(base.absoluteFilePath(line)))
-                      .toString(QUrl::FullyEncoded);
-        }
-        QVariantMap meta;
-        if (!title.isEmpty())
-            meta.insert(QStringLiteral("title"), title);
-        if (duration >= 0)
-            meta.insert(QStringLiteral("duration"), uint(duration));
-        entries.append(TuvoContent(uri, meta));
-        duration = -1;
-        title.clear();
-    }
+    bool truncated = false;
+    const QList<TuvoContent> entries = parseEntries(data, baseFolder, name, &truncated);
+    if (truncated)
+        qCWarning(lcTuvoFramework) << "playlist holds more than" << MaxEntries
+                                   << "entries, the rest are left out";
     return entries;
 }
 
@@ -172,7 +192,12 @@ void TuvoPlaylistStore::reload()
             continue;
         }
         QString name;
-        const QList<TuvoContent> entries = parseM3u(input.readAll(), file.absolutePath(), &name);
+        bool truncated = false;
+        const QList<TuvoContent> entries =
+            parseEntries(input.readAll(), file.absolutePath(), &name, &truncated);
+        if (truncated)
+            qCWarning(lcTuvoFramework) << "playlist" << file.filePath() << "holds more than"
+                                       << MaxEntries << "entries, the rest are left out";
         auto *playlist = new TuvoPlaylist(id, entries);
         playlist->setName(name);
         registry->addPlaylist(playlist);

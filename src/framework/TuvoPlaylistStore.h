@@ -32,6 +32,12 @@ public:
     TuvoPlaylistStore(const QString &folder, QObject *parent = nullptr);
     ~TuvoPlaylistStore() override;
 
+    /*!
+     * The most entries a playlist file yields: the lines after them are left out,
+     * with a warning, so that a huge file cannot take the process's memory and time.
+     */
+    static constexpr int MaxEntries = 10000;
+
     static QString defaultFolder();
     QString folder() const { return m_folder; }
 
@@ -42,7 +48,8 @@ public:
      * Parses M3U or extended M3U text (UTF-8, or Latin-1 when it is not valid UTF-8).
      * Each entry becomes a content item whose uuid is its uri (relative paths resolved
      * against \a baseFolder), with "title" and "duration" (seconds) from #EXTINF when
-     * given. A "#PLAYLIST:" line names the list in \a name.
+     * given (durations beyond the int range are held at its top). A "#PLAYLIST:"
+     * line names the list in \a name. At most MaxEntries entries are read.
      */
     static QList<TuvoContent> parseM3u(const QByteArray &data, const QString &baseFolder,
                                        QString *name = nullptr);

@@ -1,6 +1,7 @@
 // The pure parts of the GStreamer plugin: error mapping, tag mapping, configuration.
 #include "GstErrorMap.h"
 #include "GstRendererConfig.h"
+#include "GstSinkPolicy.h"
 #include "GstTagMap.h"
 
 #include <TuvoError.h>
@@ -21,6 +22,8 @@ private Q_SLOTS:
     void repeatedTagsMerge();
     void config_data();
     void config();
+    void sinks_data();
+    void sinks();
 };
 
 void TestGstParts::initTestCase()
@@ -127,6 +130,37 @@ void TestGstParts::config()
     QCOMPARE(config.audioSink, audio);
     QCOMPARE(config.videoSink, video);
     QCOMPARE(found.size(), warnings);
+}
+
+void TestGstParts::sinks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("accepted");
+    const auto row = [](const char *label, const char *name, GstSinkPolicy::Kind kind, bool accepted) {
+        QTest::newRow(label) << QString::fromLatin1(name) << int(kind) << accepted;
+    };
+    row("automatic", "", GstSinkPolicy::Audio, true);
+    row("audio sink", "autoaudiosink", GstSinkPolicy::Audio, true);
+    row("video sink", "autovideosink", GstSinkPolicy::Video, true);
+    row("video sink as audio", "autovideosink", GstSinkPolicy::Audio, false);
+    row("file writer", "filesink", GstSinkPolicy::Audio, false);
+    row("file writer with its file", "filesink location=/tmp/written", GstSinkPolicy::Audio, false);
+    row("many files", "multifilesink", GstSinkPolicy::Video, false);
+    row("not a media sink", "fakesink", GstSinkPolicy::Audio, false);
+    row("with properties", "autoaudiosink sync=false", GstSinkPolicy::Audio, false);
+    row("a pipeline", "wavenc ! autoaudiosink", GstSinkPolicy::Audio, false);
+    row("no such element", "no-such-element-anywhere", GstSinkPolicy::Audio, false);
+}
+
+void TestGstParts::sinks()
+{
+    QFETCH(QString, name);
+    QFETCH(int, kind);
+    QFETCH(bool, accepted);
+    QString problem;
+    QCOMPARE(GstSinkPolicy::accepts(name, GstSinkPolicy::Kind(kind), &problem), accepted);
+    QCOMPARE(problem.isEmpty(), accepted);
 }
 
 QTEST_GUILESS_MAIN(TestGstParts)

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 const QString Service = QStringLiteral("com.oxbel.tuvo.renderer.GStreamer.gstreamer_renderer");
 const QString Path = QStringLiteral("/com/oxbel/tuvo/renderer/gstreamer_renderer");
@@ -45,6 +47,10 @@ struct Host
                                        "#EXTM3U\n../../../media/a.wav\n../../../media/b.wav\n../../../media/c.wav\n")
                && TestMedia::writeFile(file("data/tuvo/playlists/slow.m3u"),
                                        "../../../media/one.wav\n../../../media/two.wav\n../../../media/three.wav\n")
+               && TestMedia::writeFile(file("data/tuvo/playlists/bad_media.m3u"), "../../../media/a.wav\n../../../media/notes.txt\n")
+               && TestMedia::writeFile(file("data/tuvo/playlists/bad_fifo.m3u"), "../../../media/a.wav\n../../../media/pipe.wav\n")
+               && TestMedia::writeFile(file("data/tuvo/playlists/bad_missing.m3u"), "../../../media/a.wav\n../../../media/gone.wav\n")
+               && ::mkfifo(QFile::encodeName(file("media/pipe.wav")).constData(), 0644) == 0
                && TestMedia::writeFile(file("config/tuvo/gstreamer-plugin.conf"),
                                        "audio_sink=" + sink + "\nvideo_sink=fakesink\n");
         wrapper.setHome(home.path());
@@ -88,6 +94,8 @@ private Q_SLOTS:
     void errors_data();
     void errors();
     void playlistFromM3u();
+    void badNextEntry_data();
+    void badNextEntry();
     void propertiesOverTheBus();
     void positionsOnTheClock();
     void navigationOnTheClock();
@@ -143,6 +151,7 @@ void TestGstWrapper::errors_data()
     QTest::newRow("missing file") << "missing.wav" << QString() << 100 << "no such file";
     QTest::newRow("folder") << "folder" << QString() << 101 << "a folder";
     QTest::newRow("not media") << "notes.txt" << QString() << 102 << "not a media file";
+    QTest::newRow("fifo") << "pipe.wav" << QString() << 102 << "not a media file";
     QTest::newRow("refused content type") << "a.wav" << "text/plain" << 102 << "";
 }
 
@@ -195,6 +204,40 @@ void TestGstWrapper::playlistFromM3u()
     QTRY_COMPARE(Host::column(*host.media), QList<int>({0, 1, 2, 1, 2}));
 }
 
+void TestGstWrapper::badNextEntry_data()
+{
+    QTest::addColumn<QString>("playlist");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("code");
+    QTest::newRow("not media") << "bad_media" << "notes.txt" << 102;
+    QTest::newRow("fifo") << "bad_fifo" << "pipe.wav" << 102;
+    QTest::newRow("missing") << "bad_missing" << "gone.wav" << 100;
+}
+
+void TestGstWrapper::badNextEntry()
+{
+    // The good first entry plays to its end; then the bad one is announced and fails
+    // as itself.
+    QFETCH(QString, playlist);
+    QFETCH(QString, name);
+    QFETCH(int, code);
+    Host &host = *m_host;
+    host.call("stop");
+    host.media->clear(), host.completed->clear(), host.errors->clear(), host.playlists->clear();
+    host.call("assign_playlist", {playlist});
+    QVERIFY(host.playlists->waitForCount(1));
+    host.call("goto_index", {0u});
+    QVERIFY(host.errors->waitForCount(1));
+    QCOMPARE(host.completed->count(), 1);
+    QCOMPARE(Host::column(*host.media), QList<int>({0, 1}));
+    QCOMPARE(host.media->arguments().at(1).value(1).toString(), host.uri(name));
+    const QVariantList error = host.errors->arguments().first();
+    QCOMPARE(error.value(0).toInt(), code);
+    QVERIFY2(error.value(1).toString().startsWith(host.home.filePath("media/" + name)), qPrintable(error.value(1).toString()));
+    QCOMPARE(host.lastState(), int(Error));
+    QCOMPARE(host.call("get_status").value(1).toUInt(), 1u);
+}
+
 void TestGstWrapper::propertiesOverTheBus()
 {
     Host &host = *m_host;
@@ -213,7 +256,12 @@ void TestGstWrapper::propertiesOverTheBus()
     QCOMPARE(get(QStringLiteral("volume")).toInt(), 40);
     QVERIFY(!set(QStringLiteral("volume"), 400));
     QVERIFY(!set(QStringLiteral("audio_sink"), QStringLiteral("no-such-element-anywhere")));
+    // No peer makes the renderer write files.
+    for (const QString &sink : {QStringLiteral("filesink location=") + host.home.filePath("written"),
+                                QStringLiteral("multifilesink location=") + host.home.filePath("written%d")})
+        QVERIFY2(!set(QStringLiteral("audio_sink"), sink), qPrintable(sink));
     QCOMPARE(get(QStringLiteral("audio_sink")).toString(), QStringLiteral("fakesink sync=false"));
+    QVERIFY(set(QStringLiteral("video_sink"), QStringLiteral("autovideosink")));
 }
 
 void TestGstWrapper::positionsOnTheClock()
@@ -280,6 +328,17 @@ void TestGstWrapper::navigationOnTheClock()
     QCOMPARE(status.value(0).toString(), QStringLiteral("slow"));
     QCOMPARE(status.value(1).toUInt(), 1u);
     QCOMPARE(status.value(3).toString(), host.uri("two.wav"));
+
+    // On the clock too, an entry that cannot follow lets the one before play out its 300 ms.
+    host.call("stop");
+    host.errors->clear(), host.completed->clear();
+    host.call("assign_playlist", {QStringLiteral("bad_media")});
+    QElapsedTimer played;
+    played.start();
+    host.call("goto_index", {0u});
+    QVERIFY(host.errors->waitForCount(1));
+    QVERIFY2(played.elapsed() >= 300, qPrintable(QString::number(played.elapsed())));
+    QCOMPARE(host.completed->count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestGstWrapper)

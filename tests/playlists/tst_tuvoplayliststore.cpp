@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
+
 namespace {
 bool write(const QString &path, const QByteArray &text)
 {
@@ -35,10 +37,13 @@ private Q_SLOTS:
     void parse_data();
     void parse();
     void extendedInfo();
+    void durations_data();
+    void durations();
     void latin1();
     void loadsTheFolder();
     void followsChanges();
     void leavesOtherPlaylistsAlone();
+    void boundsLongPlaylists();
     void startedBySharedServices();
 };
 
@@ -86,6 +91,30 @@ void TestTuvoPlaylistStore::extendedInfo()
     QVERIFY(!entries.at(1).metaData().contains(QStringLiteral("duration")));
     // #EXTINF describes the next entry only.
     QVERIFY(entries.at(2).metaData().isEmpty());
+}
+
+void TestTuvoPlaylistStore::durations_data()
+{
+    QTest::addColumn<QByteArray>("seconds");
+    QTest::addColumn<QVariant>("expected"); // invalid: no duration
+    const QVariant top(uint(std::numeric_limits<int>::max()));
+    QTest::newRow("rounded") << QByteArray("211.6") << QVariant(212u);
+    QTest::newRow("unknown") << QByteArray("-1") << QVariant();
+    QTest::newRow("not a number") << QByteArray("nan") << QVariant();
+    QTest::newRow("the largest int") << QByteArray("2147483647") << top;
+    QTest::newRow("just past int") << QByteArray("2147483648") << top;
+    QTest::newRow("far past int") << QByteArray("1e300") << top;
+    QTest::newRow("infinite") << QByteArray("inf") << top;
+}
+
+void TestTuvoPlaylistStore::durations()
+{
+    QFETCH(QByteArray, seconds);
+    QFETCH(QVariant, expected);
+    const QList<TuvoContent> entries =
+        TuvoPlaylistStore::parseM3u("#EXTINF:" + seconds + ",Song\na.wav\n", QStringLiteral("/m"));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().metaData(QStringLiteral("duration")), expected);
 }
 
 void TestTuvoPlaylistStore::latin1()
@@ -151,6 +180,21 @@ void TestTuvoPlaylistStore::leavesOtherPlaylistsAlone()
     store.reload();
     QVERIFY(registry->findPlaylist(QStringLiteral("from_a_plugin")));
     registry->removePlaylist(QStringLiteral("from_a_plugin"));
+}
+
+void TestTuvoPlaylistStore::boundsLongPlaylists()
+{
+    QTemporaryDir dir;
+    QByteArray text("#EXTM3U\n");
+    for (int i = 0; i < TuvoPlaylistStore::MaxEntries + 3; ++i)
+        text += "#EXTINF:1,Song\n" + QByteArray::number(i) + ".wav\n";
+    QVERIFY(write(dir.filePath(QStringLiteral("long.m3u")), text));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("long\\.m3u.* holds more than 10000 entries")));
+    TuvoPlaylistStore store(dir.path());
+    const TuvoPlaylist *playlist = TuvoRegistry::instance()->findPlaylist(QStringLiteral("long"));
+    QVERIFY(playlist);
+    QCOMPARE(playlist->count(), TuvoPlaylistStore::MaxEntries);
+    QCOMPARE(playlist->entries().last().uuid(), QUrl::fromLocalFile(dir.filePath(QStringLiteral("9999.wav"))).toString());
 }
 
 void TestTuvoPlaylistStore::startedBySharedServices()
