@@ -31,10 +31,6 @@ TuvoClientObject::TuvoClientObject(const TuvoClientObjectInfo &info, const QDBus
                 &TuvoClientObject::handleOwnerGone);
     }
     m_extension = makeInterface<TuvoClientExtensionInterface>();
-    connect(m_extension, &TuvoClientExtensionInterface::property_changed, this,
-            [this](const QString &name, const QDBusVariant &value) {
-                Q_EMIT propertyChanged(name, TuvoDBusValue::plain(QVariant::fromValue(value)));
-            });
 }
 
 TuvoClientObject::~TuvoClientObject() = default;
@@ -159,9 +155,18 @@ void TuvoClientObject::handleBusSignal(const QDBusMessage &message)
     for (QVariant &argument : arguments)
         argument = TuvoDBusValue::plain(argument);
     Q_EMIT signalReceived(message.interface(), message.member(), arguments);
-    if (!understands(message.interface(), message.member(), message.signature()))
+    if (!understands(message.interface(), message.member(), message.signature())) {
         qCWarning(lcTuvoClient) << "unexpected signal" << message.member() << message.signature() << "from"
                                 << m_info.busName;
+        return;
+    }
+    dispatchSignal(message.interface(), message.member(), arguments);
+}
+
+void TuvoClientObject::dispatchSignal(const QString &interface, const QString &member, const QVariantList &arguments)
+{
+    if (interface == m_extension->interface() && isSignal(member, &TuvoClientExtensionInterface::property_changed))
+        Q_EMIT propertyChanged(arguments.at(0).toString(), arguments.at(1));
 }
 
 void TuvoClientObject::handleOwnerGone()

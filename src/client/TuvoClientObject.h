@@ -7,6 +7,7 @@
 
 #include <QDBusConnection>
 #include <QDBusPendingCall>
+#include <QMetaMethod>
 #include <QObject>
 #include <QVariant>
 
@@ -84,6 +85,19 @@ protected:
      */
     void watchReply(const QDBusPendingCall &call, const ReplyHandler &handler);
     TuvoClientError errorFor(const QDBusMessage &reply) const;
+    /*!
+     * A signal of the object whose signature its contract gives, its arguments without
+     * D-Bus wrappers: subclasses emit their typed signals from here. Signals arrive
+     * through the object's own subscriptions, never through the proxies, so each one is
+     * delivered exactly once, whatever name the proxies were aimed at.
+     */
+    virtual void dispatchSignal(const QString &interface, const QString &member, const QVariantList &arguments);
+    /*! Whether \a member is the name of \a signal, a signal of a generated proxy. */
+    template<typename Signal>
+    static bool isSignal(const QString &member, Signal signal)
+    {
+        return member.toLatin1() == QMetaMethod::fromSignal(signal).name();
+    }
 
 private Q_SLOTS:
     void handleBusSignal(const QDBusMessage &message);

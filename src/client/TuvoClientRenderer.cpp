@@ -13,17 +13,33 @@ TuvoClientRenderer::TuvoClientRenderer(const TuvoClientObjectInfo &info,
 {
     TuvoMediaInfoDBusStruct::registerMetaType();
     m_calls = makeInterface<TuvoClientRendererInterface>();
+}
+
+void TuvoClientRenderer::dispatchSignal(const QString &interface, const QString &member,
+                                        const QVariantList &arguments)
+{
+    if (interface != m_calls->interface()) {
+        TuvoClientObject::dispatchSignal(interface, member, arguments);
+        return;
+    }
     using Calls = TuvoClientRendererInterface;
-    connect(m_calls, &Calls::state_changed, this, &TuvoClientRenderer::stateChanged);
-    connect(m_calls, &Calls::media_changed, this, &TuvoClientRenderer::mediaChanged);
-    connect(m_calls, &Calls::playback_completed, this, &TuvoClientRenderer::playbackCompleted);
-    connect(m_calls, &Calls::playlist_changed, this, &TuvoClientRenderer::playlistChanged);
-    connect(m_calls, &Calls::metadata_changed, this, [this](const QString &key, const QVariantList &values) {
-        Q_EMIT metadataChanged(key, TuvoDBusValue::plain(QVariant(values)).toList());
-    });
-    connect(m_calls, &Calls::buffering_info, this, &TuvoClientRenderer::bufferingInfo);
-    connect(m_calls, &Calls::scanning_info, this, &TuvoClientRenderer::scanningInfo);
-    connect(m_calls, &Calls::error, this, &TuvoClientRenderer::errorOccurred);
+    const QVariant first = arguments.value(0);
+    if (isSignal(member, &Calls::state_changed))
+        Q_EMIT stateChanged(first.toInt());
+    else if (isSignal(member, &Calls::media_changed))
+        Q_EMIT mediaChanged(first.toInt(), arguments.at(1).toString());
+    else if (isSignal(member, &Calls::playback_completed))
+        Q_EMIT playbackCompleted();
+    else if (isSignal(member, &Calls::playlist_changed))
+        Q_EMIT playlistChanged(first.toString());
+    else if (isSignal(member, &Calls::metadata_changed))
+        Q_EMIT metadataChanged(first.toString(), arguments.at(1).toList());
+    else if (isSignal(member, &Calls::buffering_info))
+        Q_EMIT bufferingInfo(first.toDouble());
+    else if (isSignal(member, &Calls::scanning_info))
+        Q_EMIT scanningInfo(first.toDouble());
+    else if (isSignal(member, &Calls::error))
+        Q_EMIT errorOccurred(first.toInt(), arguments.at(1).toString());
 }
 
 void TuvoClientRenderer::command(const QDBusPendingCall &call, const ErrorHandler &handler)

@@ -59,6 +59,9 @@ Q_SIGNALS:
     void scanningInfo(double status);
     void errorOccurred(int code, const QString &message);
 
+protected:
+    void dispatchSignal(const QString &interface, const QString &member, const QVariantList &arguments) override;
+
 private:
     void command(const QDBusPendingCall &call, const ErrorHandler &handler);
 

@@ -11,9 +11,18 @@ TuvoClientSource::TuvoClientSource(const TuvoClientObjectInfo &info, const QDBus
 {
     m_proxy = TuvoClientProxySourceObject::attach(connection, info.name, info.busName, &m_registrationError);
     m_calls = makeInterface<TuvoClientSourceInterface>();
-    connect(m_calls, &TuvoClientSourceInterface::container_changed, this, &TuvoClientSource::containerChanged);
-    connect(m_calls, &TuvoClientSourceInterface::metadata_changed, this, &TuvoClientSource::metadataChanged);
     connect(this, &TuvoClientObject::vanished, this, &TuvoClientSource::handleVanished);
+}
+
+void TuvoClientSource::dispatchSignal(const QString &interface, const QString &member,
+                                      const QVariantList &arguments)
+{
+    if (interface != m_calls->interface())
+        TuvoClientObject::dispatchSignal(interface, member, arguments);
+    else if (isSignal(member, &TuvoClientSourceInterface::container_changed))
+        Q_EMIT containerChanged(arguments.value(0).toString());
+    else if (isSignal(member, &TuvoClientSourceInterface::metadata_changed))
+        Q_EMIT metadataChanged(arguments.value(0).toString());
 }
 
 TuvoClientSource::~TuvoClientSource()

@@ -52,6 +52,9 @@ Q_SIGNALS:
     void containerChanged(const QString &objectId);
     void metadataChanged(const QString &objectId);
 
+protected:
+    void dispatchSignal(const QString &interface, const QString &member, const QVariantList &arguments) override;
+
 private Q_SLOTS:
     void handleVanished();
 

@@ -88,6 +88,10 @@ void TuvoMprisBridge::removePlayer(const QString &busName)
 
 void TuvoMprisBridge::updatePlayer(const TuvoClientObjectInfo &renderer)
 {
-    if (TuvoMprisPlayer *player = m_players.value(renderer.busName); player && !renderer.title.isEmpty())
+    TuvoMprisPlayer *player = m_players.value(renderer.busName);
+    if (!player)
+        return;
+    if (!renderer.title.isEmpty())
         player->setIdentity(renderer.title);
+    player->refresh();
 }

@@ -50,13 +50,7 @@ TuvoMprisPlayer::TuvoMprisPlayer(const TuvoClientObjectInfo &renderer, const QDB
     connect(m_renderer, &TuvoClientRenderer::propertyChanged, this, &TuvoMprisPlayer::handleProperty);
     connect(m_renderer, &TuvoClientRenderer::vanished, this, &TuvoMprisPlayer::vanished);
 
-    refreshStatus();
-    refreshMediaInfo();
-    resyncPosition();
-    m_renderer->getProperty(VolumeProperty, [this](const TuvoClientError &error, const QVariant &value) {
-        if (!error.isError())
-            handleProperty(VolumeProperty, value);
-    });
+    refresh();
     if (renderer.title.isEmpty()) {
         m_renderer->getName([this](const TuvoClientError &error, const QString &name) {
             if (!error.isError() && !name.isEmpty())
@@ -114,6 +108,17 @@ QString TuvoMprisPlayer::playbackStatus() const
 QVariantMap TuvoMprisPlayer::metadata() const
 {
     return TuvoMprisMetadata::fromMediaInfo(m_objectId, m_media);
+}
+
+void TuvoMprisPlayer::refresh()
+{
+    refreshStatus();
+    refreshMediaInfo();
+    resyncPosition();
+    m_renderer->getProperty(VolumeProperty, [this](const TuvoClientError &error, const QVariant &value) {
+        if (!error.isError())
+            handleProperty(VolumeProperty, value);
+    });
 }
 
 void TuvoMprisPlayer::setVolume(double volume)

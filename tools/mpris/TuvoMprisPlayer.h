@@ -42,6 +42,11 @@ public:
     QString busName() const { return m_busName; }
     TuvoClientObjectInfo renderer() const { return m_info; }
     void setIdentity(const QString &identity);
+    /*!
+     * Reads the renderer's state, item, position and volume again. A renderer's name
+     * can be seen on the bus a moment before its object answers; its hello says it does.
+     */
+    void refresh();
 
     // org.mpris.MediaPlayer2
     QString identity() const { return m_identity; }
