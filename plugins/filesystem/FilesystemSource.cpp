@@ -1,6 +1,6 @@
 #include "FilesystemSource.h"
 
-#include "FilesystemConfig.h"
+#include "FileName.h"
 #include "TreeSearch.h"
 
 #include <QCryptographicHash>
@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -46,13 +47,17 @@ QString sanitized(const QString &text)
 }
 } // namespace
 
-FilesystemSource::FilesystemSource(const QString &root, const QStringList &roots, QObject *parent)
+FilesystemSource::FilesystemSource(const QString &root, const FilesystemConfig::Settings &settings,
+                                   QObject *parent)
     : TuvoSource(uuidForRoot(root), QStringLiteral("Filesystem"),
                  root == QLatin1String("/") ? root : QFileInfo(root).fileName(), parent)
-    , m_root(root)
+    , m_root(FileName::fromBytes(root.toUtf8()))
+    , m_rootsWritable(settings.rootsWritable)
+    , m_linksAnywhere(settings.linksAnywhere)
+    , m_links(settings.roots, settings.linksAnywhere)
 {
-    declareProperty(RootProperty, m_root, false);
-    declareProperty(RootsProperty, roots);
+    declareProperty(RootProperty, root, false);
+    declareProperty(RootsProperty, settings.roots);
     m_pool.setMaxThreadCount(qMax(2, QThread::idealThreadCount()));
     connect(&m_watcher, &FolderWatcher::folderChanged, this, &FilesystemSource::handleFolderChanged);
     connect(&m_watcher, &FolderWatcher::fileChanged, this, &FilesystemSource::handleFileChanged);
@@ -170,6 +175,12 @@ void FilesystemSource::startListing(uint browseId)
     const Browse &browse = m_browses[browseId];
     const QString path = browse.folderPath;
     const QString predicate = browse.predicate;
+    // A first page needs its entries in order, not the whole folder sorted.
+    const int ordered = !predicate.isEmpty() || browse.count == 0
+                            || qint64(browse.skip) + browse.count > INT_MAX
+                        ? -1
+                        : int(browse.skip + browse.count);
+    const LinkPolicy links = m_links;
 
     std::shared_ptr<const FolderListing> cached;
     if (m_watcher.isWatching(path)) {
@@ -187,14 +198,22 @@ void FilesystemSource::startListing(uint browseId)
         handleListing(browseId, generation, watcher->result());
         watcher->deleteLater();
     });
-    watcher->setFuture(QtConcurrent::run(&m_pool, [path, predicate, cached] {
+    watcher->setFuture(QtConcurrent::run(&m_pool, [path, predicate, cached, ordered, links] {
         ListingResult result;
-        const QByteArray encoded = QFile::encodeName(path);
+        const QByteArray encoded = FileName::toBytes(path);
         struct stat st;
-        if (cached && ::stat(encoded.constData(), &st) == 0 && cached->isCurrent(st))
+        if (!links.allows(encoded)) {
+            // Reached through a link that leads where the source does not go.
+            result.error = ENOENT;
+            return result;
+        }
+        if (cached && ::stat(encoded.constData(), &st) == 0 && cached->isCurrent(st)) {
             result.listing = cached;
-        else
-            result.listing = FolderListing::read(encoded, &result.error);
+            if (ordered < 0 || cached->sortedCount() < ordered)
+                result.listing = FolderListing::complete(cached);
+        } else {
+            result.listing = FolderListing::read(encoded, &result.error, &links, ordered);
+        }
         if (result.listing && !predicate.isEmpty()) {
             result.selection = result.listing->matching(predicate);
             result.filtered = true;
@@ -339,8 +358,9 @@ uint FilesystemSource::query(const QString &text, QObject *receiver, const char 
     m_queries.insert(id, query);
     const QString root = m_root;
     TagCache *tags = &m_tags;
-    query.watcher->setFuture(QtConcurrent::run(&m_pool, [root, text, tags](QPromise<QStringList> &promise) {
-        TreeSearch::run(promise, root, text, tags);
+    const LinkPolicy links = m_links;
+    query.watcher->setFuture(QtConcurrent::run(&m_pool, [root, text, tags, links](QPromise<QStringList> &promise) {
+        TreeSearch::run(promise, root, text, tags, links);
     }));
     return id;
 }
@@ -401,6 +421,7 @@ void FilesystemSource::finishQuery(uint queryId)
 
 void FilesystemSource::showRoots(const QStringList &roots)
 {
+    m_links = LinkPolicy(roots, m_linksAnywhere);
     updateDeclaredProperty(RootsProperty, roots);
 }
 
@@ -408,6 +429,11 @@ bool FilesystemSource::acceptPropertyWrite(const QString &name, const QVariant &
 {
     if (name != RootsProperty)
         return true;
+    if (!m_rootsWritable) {
+        qCWarning(lcFilesystem) << "roots refused: the configuration does not allow writing them"
+                                << "(roots_writable=true)";
+        return false;
+    }
     QString error;
     const QStringList roots = FilesystemConfig::checkRoots(value.toStringList(), &error);
     if (roots.isEmpty()) {
