@@ -28,6 +28,8 @@ constexpr int SliceSize = 250;
 // stays bounded whatever the size of the folder.
 constexpr int SlicesInFlight = 3;
 constexpr int ListingCacheSize = 4;
+// Entries ordered before the first results go out; the rest is sorted meanwhile.
+constexpr int FirstOrdered = 1000;
 // Copying an album into a folder is one change, not twelve.
 constexpr int ChangeDelayMs = 100;
 
@@ -175,11 +177,11 @@ void FilesystemSource::startListing(uint browseId)
     const Browse &browse = m_browses[browseId];
     const QString path = browse.folderPath;
     const QString predicate = browse.predicate;
-    // A first page needs its entries in order, not the whole folder sorted.
-    const int ordered = !predicate.isEmpty() || browse.count == 0
-                            || qint64(browse.skip) + browse.count > INT_MAX
-                        ? -1
-                        : int(browse.skip + browse.count);
+    // The first results need their entries in order, not the whole folder sorted:
+    // the rest is ordered while they are delivered (completeListing()).
+    const qint64 needed = browse.count == 0 ? qint64(INT_MAX) : qint64(browse.skip) + browse.count;
+    const int ordered =
+        !predicate.isEmpty() ? -1 : int(qMin(needed, qMin(qint64(browse.skip) + FirstOrdered, qint64(INT_MAX))));
     const LinkPolicy links = m_links;
 
     std::shared_ptr<const FolderListing> cached;
@@ -209,7 +211,7 @@ void FilesystemSource::startListing(uint browseId)
         }
         if (cached && ::stat(encoded.constData(), &st) == 0 && cached->isCurrent(st)) {
             result.listing = cached;
-            if (ordered < 0 || cached->sortedCount() < ordered)
+            if (ordered < 0 ? cached->sortedCount() < cached->size() : cached->sortedCount() < ordered)
                 result.listing = FolderListing::complete(cached);
         } else {
             result.listing = FolderListing::read(encoded, &result.error, &links, ordered);
@@ -229,12 +231,7 @@ void FilesystemSource::handleListing(uint browseId, quint64 generation, const Li
     if (found == m_browses.end())
         return;
 
-    if (result.listing && m_watcher.isWatching(path) && m_generations.value(path) == generation) {
-        forgetListing(path);
-        m_listings.append({path, result.listing});
-        while (m_listings.size() > ListingCacheSize)
-            m_listings.removeFirst();
-    }
+    keepListing(path, generation, result.listing);
 
     if (!result.listing) {
         const QString id = found->folderId;
@@ -267,6 +264,7 @@ void FilesystemSource::handleListing(uint browseId, quint64 generation, const Li
     browse.end = browse.count == 0 ? int(total) : int(qMin<qint64>(total, qint64(browse.begin) + browse.count));
     browse.nextPrepared = browse.begin;
     browse.nextDelivered = browse.begin;
+    browse.generation = generation;
     if (browse.begin == browse.end) {
         // Nothing there: one empty last result tells the receiver that it ended.
         const TuvoBrowseReply reply = browse.reply;
@@ -275,16 +273,48 @@ void FilesystemSource::handleListing(uint browseId, quint64 generation, const Li
         reply.sendResult(QString(), QVariantMap(), index, 0);
         return;
     }
+    if (browse.listing->sortedCount() < browse.end)
+        completeListing(browseId);
     prepareSlices(browseId);
+}
+
+void FilesystemSource::keepListing(const QString &path, quint64 generation,
+                                   const std::shared_ptr<const FolderListing> &listing)
+{
+    if (!listing || !m_watcher.isWatching(path) || m_generations.value(path) != generation)
+        return;
+    forgetListing(path);
+    m_listings.append({path, listing});
+    while (m_listings.size() > ListingCacheSize)
+        m_listings.removeFirst();
+}
+
+void FilesystemSource::completeListing(uint browseId)
+{
+    const Browse &browse = m_browses[browseId];
+    const std::shared_ptr<const FolderListing> partial = browse.listing;
+    auto *watcher = new QFutureWatcher<std::shared_ptr<const FolderListing>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, browseId] {
+        watcher->deleteLater();
+        const auto found = m_browses.find(browseId);
+        if (found == m_browses.end())
+            return;
+        // The ordered head is the same in both: slices under way stay valid.
+        found->listing = watcher->result();
+        keepListing(found->folderPath, found->generation, found->listing);
+        prepareSlices(browseId);
+    });
+    watcher->setFuture(QtConcurrent::run(&m_pool, [partial] { return FolderListing::complete(partial); }));
 }
 
 void FilesystemSource::prepareSlices(uint browseId)
 {
     Browse &browse = m_browses[browseId];
-    while (browse.slicesInFlight < SlicesInFlight && browse.nextPrepared < browse.end) {
+    const int ready = qMin(browse.end, browse.listing->sortedCount());
+    while (browse.slicesInFlight < SlicesInFlight && browse.nextPrepared < ready) {
         const int from = browse.nextPrepared;
         const int size = from == browse.begin ? FirstSliceSize : SliceSize;
-        const int to = qMin(browse.end, from + size);
+        const int to = qMin(ready, from + size);
         QVector<int> positions;
         positions.reserve(to - from);
         for (int i = from; i < to; ++i)

@@ -114,6 +114,7 @@ private:
         int nextPrepared = 0;
         int nextDelivered = 0;
         int slicesInFlight = 0;
+        quint64 generation = 0; // of the folder when it was listed
         QMap<int, QVector<PreparedEntry>> ready; // prepared slices by first position
     };
     struct Query
@@ -128,6 +129,9 @@ private:
 
     void startListing(uint browseId);
     void handleListing(uint browseId, quint64 generation, const ListingResult &result);
+    void keepListing(const QString &path, quint64 generation,
+                     const std::shared_ptr<const FolderListing> &listing);
+    void completeListing(uint browseId);
     void prepareSlices(uint browseId);
     void deliverSlices(uint browseId);
     void failBrowse(uint browseId, uint code, const QString &message);

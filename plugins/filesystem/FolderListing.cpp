@@ -187,8 +187,9 @@ void FolderListing::sortRange(int from, int to, int ordered)
             return natural < 0;
         return lessThan(names + a.name, names + b.name);
     };
-    const auto begin = m_offsets.begin() + from;
-    const auto end = m_offsets.begin() + to;
+    Entry *const entries = m_offsets.data(); // detached once, before any pointer is taken
+    Entry *const begin = entries + from;
+    Entry *const end = entries + to;
     if (ordered >= to - from)
         std::sort(begin, end, order);
     else if (ordered > 0)
@@ -200,6 +201,8 @@ std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_p
     if (!listing || listing->m_sortedCount >= listing->size())
         return listing;
     std::shared_ptr<FolderListing> copy(new FolderListing(*listing));
+    // Its own entries: other threads may be reading or completing the same listing.
+    copy->m_offsets = QVector<Entry>(listing->m_offsets.cbegin(), listing->m_offsets.cend());
     // The ordered head holds the smallest entries of its group already: what follows
     // only needs sorting behind it.
     const int sorted = copy->m_sortedCount;

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void cancelLargeBrowse();
     void changesAreReported();
     void rootsProperty();
+    void cleanupTestCase();
 
 private:
     QString media(const QString &name = QString()) const
@@ -426,6 +427,15 @@ void TestFsWrapper::rootsProperty()
     QVERIFY(call(Source, QStringLiteral("query"), {QStringLiteral("zzz")}).arguments().value(0).toUInt() != 0);
     m_wrapper.sendSignal(SIGTERM);
     QVERIFY(m_wrapper.waitForExit(5000));
+}
+
+void TestFsWrapper::cleanupTestCase()
+{
+    // QDir reads names as UTF-8 and cannot remove those that are not.
+    const QByteArray odd = QFile::encodeName(media(QStringLiteral("odd")));
+    for (const char *name : {"/bad\xfe.mp3", "/bad\xff.mp3", "/dir\xfe/inside.txt"})
+        ::unlink(odd + name);
+    ::rmdir(odd + "/dir\xfe");
 }
 
 QTEST_GUILESS_MAIN(TestFsWrapper)
