@@ -42,8 +42,15 @@ bool LinkPolicy::allows(const QByteArray &path) const
 bool LinkPolicy::allowsResolved(const QByteArray &resolved) const
 {
     const QByteArray path = withSlash(resolved);
+    // A root configured inside a system folder (a tmpfs at /dev/shm) is the user's
+    // choice; anything else there is not.
     for (const char *system : {"/proc/", "/sys/", "/dev/"}) {
-        if (path.startsWith(system))
+        if (!path.startsWith(system))
+            continue;
+        bool rootThere = false;
+        for (const QByteArray &root : m_roots)
+            rootThere = rootThere || (root.startsWith(system) && path.startsWith(root));
+        if (!rootThere)
             return false;
     }
     if (m_anywhere || m_open)

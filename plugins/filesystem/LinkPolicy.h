@@ -9,7 +9,8 @@
  * Where a symbolic link in a media folder may lead. By default a link is followed
  * only when its target lies inside one of the configured roots; the configuration
  * can let links lead anywhere ("follow_links=anywhere"). Never into /proc, /sys or
- * /dev, whatever the configuration says: their files never end and some block.
+ * /dev, whatever the configuration says: their files never end and some block. Only
+ * a root configured inside one of them (a tmpfs at /dev/shm) may be read there.
  *
  * Immutable once made, so worker threads share copies freely.
  */

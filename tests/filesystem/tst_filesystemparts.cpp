@@ -228,6 +228,9 @@ void TestFilesystemParts::links()
     QVERIFY(TestMedia::writeFile(root + QStringLiteral("/song.mp3")));
     const LinkPolicy policy({root, dir.filePath(QStringLiteral("other"))}, anywhere);
     QCOMPARE(policy.allows(QFile::encodeName(root + QStringLiteral("/link"))), followed);
+    // A root the user put in a system folder is read, and only that root there.
+    const LinkPolicy shm({QStringLiteral("/dev/shm")}, anywhere);
+    QVERIFY(shm.allowsResolved("/dev/shm/media") && !shm.allowsResolved("/dev/zero"));
     // A listing leaves out the links it may not follow.
     int error = 0;
     const auto listing = FolderListing::read(QFile::encodeName(root), &error, &policy);
