@@ -6,7 +6,11 @@
 //   - the renderer: play_uri to state_changed(playing), and to the first position
 //     that moves, for a local file.
 // Runs on a private session bus (run.sh); the folders are made by run.sh.
-//   tuvo-bench-filesystem <data folder>
+//   tuvo-bench-filesystem <data folder> <scratch folder>
+// The scale run (run.sh --scale) browses folders of N plain files and of N .mp3-named
+// files, and prints each figure beside the raw in-process listing of the same folder
+// (readdir and stat of every entry) in the same run:
+//   tuvo-bench-filesystem --scale <data folder> <scratch folder> <N>
 #include "BenchProcessMemory.h"
 
 #include <QCoreApplication>
@@ -30,7 +34,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <dirent.h>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 const QString SourcePrefix = QStringLiteral("com.oxbel.tuvo.source.Filesystem.");
@@ -379,6 +385,79 @@ void benchRenderer(const QString &data, const QString &scratch, const QByteArray
               .arg(toPlaying.at(rounds / 2)).arg(toPlaying.first()).arg(toPlaying.last())
               .arg(toMoving.at(rounds / 2)).arg(toMoving.first()).arg(toMoving.last()));
 }
+// The floor of any listing: names and stat of every entry, in this process.
+struct RawListing
+{
+    int entries = 0;
+    qint64 ms = 0;
+};
+
+RawListing rawListing(const QString &folder)
+{
+    RawListing raw;
+    QElapsedTimer clock;
+    clock.start();
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return raw;
+    const int fd = ::dirfd(dir);
+    while (struct dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, 0) == 0)
+            ++raw.entries;
+    }
+    ::closedir(dir);
+    raw.ms = qMax<qint64>(1, clock.elapsed());
+    return raw;
+}
+
+QString ratio(double value, double baseline)
+{
+    return baseline > 0 ? QString::number(value / baseline, 'f', 2) : QStringLiteral("-");
+}
+
+void benchScale(const QString &data, const QString &scratch, int count)
+{
+    Receiver receiver;
+    Wrapper wrapper;
+    wrapper.home = scratch + QStringLiteral("/home-scale");
+    writeConfig(wrapper.home, QStringLiteral("filesystem-plugin.conf"), "root=" + QFile::encodeName(data) + "\n");
+    if (!wrapper.start(QStringLiteral(TUVO_FILESYSTEM_PLUGIN), QStringLiteral("libtuvo_filesystem_plugin"))) {
+        print(QStringLiteral("the wrapper did not start"));
+        return;
+    }
+    const QString service = sourceName();
+    if (!QDBusConnection::sessionBus().registerVirtualObject(
+            QStringLiteral("/com/oxbel/tuvo/proxy_source/") + service.mid(SourcePrefix.size()), &receiver)) {
+        print(QStringLiteral("cannot register the proxy source"));
+        return;
+    }
+    const qint64 pid = wrapper.process.processId();
+    print(QStringLiteral("wrapper at rest: %1 KiB resident").arg(BenchProcessMemory::residentKiB(pid)));
+    double plainRate = 0;
+    for (const QString &kind : {QStringLiteral("plain"), QStringLiteral("mp3")}) {
+        const QString folder = QStringLiteral("%1-%2").arg(kind).arg(count);
+        const RawListing raw = rawListing(data + QLatin1Char('/') + folder);
+        const double rawRate = raw.entries * 1000.0 / raw.ms;
+        print(QStringLiteral("\n== %1: raw in-process listing (readdir + stat): %2 entries in %3 ms = %4 entries/s")
+                  .arg(folder).arg(raw.entries).arg(raw.ms).arg(qint64(rawRate)));
+        for (const char *pass : {"first browse", "second browse"}) {
+            const BrowseFigures f = browse(wrapper, receiver, service, folder);
+            const double rate = f.totalMs > 0 ? f.records * 1000.0 / f.totalMs : 0;
+            if (kind == QLatin1String("plain") && plainRate == 0)
+                plainRate = rate;
+            print(QStringLiteral("%1: %2 results; first 100 after %3 ms (%4x the raw listing's time); all after %5 ms "
+                                 "= %6 results/s (%7x the raw rate, %8x the plain first browse); wrapper RSS grew "
+                                 "by %9 KiB at most")
+                      .arg(QLatin1String(pass)).arg(f.records).arg(f.hundredthMs)
+                      .arg(ratio(double(f.hundredthMs), double(raw.ms))).arg(f.totalMs).arg(qint64(rate))
+                      .arg(ratio(rate, rawRate)).arg(ratio(rate, plainRate)).arg(f.peakGrowthKb));
+        }
+    }
+    print(QStringLiteral("wrapper high-water mark: %1 KiB").arg(BenchProcessMemory::peakResidentKiB(pid)));
+}
 } // namespace
 
 // Tags a WAV file (RIFF INFO and ID3v2), which none of the command-line encoders does.
@@ -400,6 +479,12 @@ int main(int argc, char **argv)
     if (argc == 6 && qstrcmp(argv[1], "--tag-wav") == 0)
         return tagWav(argv[2], argv[3], argv[4], argv[5]);
     QCoreApplication app(argc, argv);
+    if (argc == 5 && qstrcmp(argv[1], "--scale") == 0) {
+        print(QStringLiteral("Figures from a 2-core machine shared with other work: expect noise."));
+        benchScale(QDir(QString::fromLocal8Bit(argv[2])).absolutePath(),
+                   QDir(QString::fromLocal8Bit(argv[3])).absolutePath(), QByteArray(argv[4]).toInt());
+        return 0;
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s <data folder> <scratch folder>\n", argv[0]);
         return 2;

@@ -1,14 +1,16 @@
 #include "EntryReader.h"
 
+#include "FileName.h"
 #include "TagCache.h"
 
 #include <QFile>
+#include <QHash>
 #include <QMimeDatabase>
-#include <QUrl>
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const QString EntryReader::Title = QStringLiteral("title");
@@ -28,11 +30,48 @@ const QString EntryReader::DirectoryMimeType = QStringLiteral("inode/directory")
 
 QString EntryReader::mimeType(const QMimeDatabase &db, const QString &name, const QString &path)
 {
-    // The name costs a few microseconds and no I/O; the contents a read of the file.
-    QMimeType type = db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-    if (type.isDefault())
-        type = db.mimeTypeForFile(path, QMimeDatabase::MatchContent);
-    return type.name();
+    // By the extension: one look-up in the database per extension and thread, then
+    // a hash of this thread's own, with no lock between the workers.
+    thread_local QHash<QString, QString> byExtension;
+    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+    QString type;
+    if (dot > 0 && dot < name.size() - 1) {
+        const QString extension = name.mid(dot + 1);
+        const auto known = byExtension.constFind(extension);
+        if (known != byExtension.constEnd()) {
+            type = known.value();
+        } else {
+            const QMimeType found =
+                db.mimeTypeForFile(QStringLiteral("x.") + extension, QMimeDatabase::MatchExtension);
+            type = found.isDefault() ? QString() : found.name();
+            if (byExtension.size() < MaxExtensions)
+                byExtension.insert(extension, type);
+        }
+    } else {
+        const QMimeType found = db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+        if (!found.isDefault())
+            type = found.name();
+    }
+    if (!type.isEmpty())
+        return type;
+    return contentType(db, path);
+}
+
+QString EntryReader::contentType(const QMimeDatabase &db, const QString &path)
+{
+    // Only a regular file is read: a FIFO would block the open, a device the read.
+    const int fd = ::open(FileName::toBytes(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return db.mimeTypeForName(QStringLiteral("application/octet-stream")).name();
+    struct stat st;
+    QFile file;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return db.mimeTypeForName(QStringLiteral("application/octet-stream")).name();
+    }
+    return db.mimeTypeForData(&file).name();
 }
 
 void EntryReader::addTags(const AudioTags &tags, QVariantMap *meta)
@@ -57,7 +96,7 @@ void EntryReader::addTags(const AudioTags &tags, QVariantMap *meta)
 
 uint EntryReader::countEntries(int folderFd, const char *name)
 {
-    const int fd = ::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return 0;
     DIR *dir = ::fdopendir(fd);
@@ -84,17 +123,17 @@ QVector<PreparedEntry> EntryReader::read(const QString &folderPath, const QStrin
     const QString prefix = folderPath.endsWith(QLatin1Char('/')) ? folderPath
                                                                  : folderPath + QLatin1Char('/');
     const int folderFd =
-        ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::open(FileName::toBytes(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 
     for (int position : positions) {
         const char *rawName = listing->name(position);
-        const QString name = QString::fromUtf8(rawName);
+        const QString name = listing->idName(position);
         const QString path = prefix + name;
         PreparedEntry entry;
         entry.objectId = childId(folderId, name);
         QVariantMap &meta = entry.metaData;
-        meta.insert(Title, name);
-        meta.insert(Uri, QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+        meta.insert(Title, listing->displayName(position));
+        meta.insert(Uri, FileName::uri(path));
 
         // The time comes from stat itself: QFileInfo would ask the time zone per file.
         struct stat st;
@@ -111,7 +150,8 @@ QVector<PreparedEntry> EntryReader::read(const QString &folderPath, const QStrin
             meta.insert(MimeType, mime);
             if (known) {
                 meta.insert(Size, qulonglong(st.st_size));
-                if (tags && isAudio(mime)) {
+                if (tags && isAudio(mime) && S_ISREG(st.st_mode)
+                    && TagCache::canHoldTags(name, st.st_size)) {
                     const qint64 modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
                     addTags(tags->tags(path, st.st_size, modifiedNs), &meta);
                 }

@@ -43,10 +43,14 @@ public:
                                        const QVector<int> &positions, TagCache *tags);
 
     /*!
-     * The MIME type of a file: by its name when that says anything, by its contents
-     * otherwise.
+     * The MIME type of a file: by its extension when that says anything, by its
+     * contents otherwise (of regular files only: anything else is
+     * application/octet-stream).
      */
     static QString mimeType(const QMimeDatabase &db, const QString &name, const QString &path);
+    static QString contentType(const QMimeDatabase &db, const QString &path);
+    /*! Extensions each worker thread remembers the MIME type of, at most. */
+    static constexpr int MaxExtensions = 1024;
     static bool isAudio(const QString &mimeType)
     {
         return mimeType.startsWith(QLatin1String("audio/"));

@@ -12,7 +12,8 @@ bool FilesystemPlugin::initialize(TuvoInternalRegistry *registry)
 {
     m_registry = registry;
     m_configPath = FilesystemConfig::defaultPath();
-    m_roots = FilesystemConfig::load(m_configPath);
+    m_settings = FilesystemConfig::load(m_configPath);
+    m_roots = m_settings.roots;
     if (m_roots.isEmpty())
         qWarning("filesystem plugin: no media folder to publish (configure them in %s)",
                  qPrintable(m_configPath));
@@ -38,7 +39,9 @@ void FilesystemPlugin::publish(const QString &root)
         qWarning("filesystem plugin: %s is not a folder, not published", qPrintable(root));
         return;
     }
-    auto *source = new FilesystemSource(root, m_roots);
+    FilesystemConfig::Settings settings = m_settings;
+    settings.roots = m_roots;
+    auto *source = new FilesystemSource(root, settings);
     if (!m_registry->addSource(source)) {
         qWarning("filesystem plugin: %s is published already", qPrintable(root));
         delete source;

@@ -1,6 +1,8 @@
 #ifndef FILESYSTEMPLUGIN_H
 #define FILESYSTEMPLUGIN_H
 
+#include "FilesystemConfig.h"
+
 #include <TuvoPlugin.h>
 
 #include <QMap>
@@ -13,9 +15,9 @@ class TuvoInternalRegistry;
 /*!
  * The filesystem plugin: one FilesystemSource per media folder (root). The roots come
  * from the plugin's configuration file (FilesystemConfig) or, without one, from the
- * user's XDG music, videos and pictures folders. A client changes them by writing the
- * "roots" property of any of the sources: the new list is saved to the configuration
- * file, sources of roots no longer listed are withdrawn and new ones published.
+ * user's XDG music, videos and pictures folders. When the configuration allows it, a
+ * client changes them by writing the "roots" property of any of the sources: the new
+ * list is saved to the configuration file, sources of roots no longer listed are withdrawn and new ones published.
  */
 class FilesystemPlugin : public QObject, public TuvoPlugin
 {
@@ -35,6 +37,7 @@ private:
 
     TuvoInternalRegistry *m_registry = nullptr;
     QString m_configPath;
+    FilesystemConfig::Settings m_settings;
     QStringList m_roots;
     QMap<QString, QString> m_sources; // root -> source uuid
 };

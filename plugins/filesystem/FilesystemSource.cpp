@@ -1,6 +1,6 @@
 #include "FilesystemSource.h"
 
-#include "FilesystemConfig.h"
+#include "FileName.h"
 #include "TreeSearch.h"
 
 #include <QCryptographicHash>
@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -27,6 +28,8 @@ constexpr int SliceSize = 250;
 // stays bounded whatever the size of the folder.
 constexpr int SlicesInFlight = 3;
 constexpr int ListingCacheSize = 4;
+// Entries ordered before the first results go out; the rest is sorted meanwhile.
+constexpr int FirstOrdered = 1000;
 // Copying an album into a folder is one change, not twelve.
 constexpr int ChangeDelayMs = 100;
 
@@ -46,13 +49,17 @@ QString sanitized(const QString &text)
 }
 } // namespace
 
-FilesystemSource::FilesystemSource(const QString &root, const QStringList &roots, QObject *parent)
+FilesystemSource::FilesystemSource(const QString &root, const FilesystemConfig::Settings &settings,
+                                   QObject *parent)
     : TuvoSource(uuidForRoot(root), QStringLiteral("Filesystem"),
                  root == QLatin1String("/") ? root : QFileInfo(root).fileName(), parent)
-    , m_root(root)
+    , m_root(FileName::fromBytes(root.toUtf8()))
+    , m_rootsWritable(settings.rootsWritable)
+    , m_linksAnywhere(settings.linksAnywhere)
+    , m_links(settings.roots, settings.linksAnywhere)
 {
-    declareProperty(RootProperty, m_root, false);
-    declareProperty(RootsProperty, roots);
+    declareProperty(RootProperty, root, false);
+    declareProperty(RootsProperty, settings.roots);
     m_pool.setMaxThreadCount(qMax(2, QThread::idealThreadCount()));
     connect(&m_watcher, &FolderWatcher::folderChanged, this, &FilesystemSource::handleFolderChanged);
     connect(&m_watcher, &FolderWatcher::fileChanged, this, &FilesystemSource::handleFileChanged);
@@ -170,6 +177,12 @@ void FilesystemSource::startListing(uint browseId)
     const Browse &browse = m_browses[browseId];
     const QString path = browse.folderPath;
     const QString predicate = browse.predicate;
+    // The first results need their entries in order, not the whole folder sorted:
+    // the rest is ordered while they are delivered (completeListing()).
+    const qint64 needed = browse.count == 0 ? qint64(INT_MAX) : qint64(browse.skip) + browse.count;
+    const int ordered =
+        !predicate.isEmpty() ? -1 : int(qMin(needed, qMin(qint64(browse.skip) + FirstOrdered, qint64(INT_MAX))));
+    const LinkPolicy links = m_links;
 
     std::shared_ptr<const FolderListing> cached;
     if (m_watcher.isWatching(path)) {
@@ -187,14 +200,22 @@ void FilesystemSource::startListing(uint browseId)
         handleListing(browseId, generation, watcher->result());
         watcher->deleteLater();
     });
-    watcher->setFuture(QtConcurrent::run(&m_pool, [path, predicate, cached] {
+    watcher->setFuture(QtConcurrent::run(&m_pool, [path, predicate, cached, ordered, links] {
         ListingResult result;
-        const QByteArray encoded = QFile::encodeName(path);
+        const QByteArray encoded = FileName::toBytes(path);
         struct stat st;
-        if (cached && ::stat(encoded.constData(), &st) == 0 && cached->isCurrent(st))
+        if (!links.allows(encoded)) {
+            // Reached through a link that leads where the source does not go.
+            result.error = ENOENT;
+            return result;
+        }
+        if (cached && ::stat(encoded.constData(), &st) == 0 && cached->isCurrent(st)) {
             result.listing = cached;
-        else
-            result.listing = FolderListing::read(encoded, &result.error);
+            if (ordered < 0 ? cached->sortedCount() < cached->size() : cached->sortedCount() < ordered)
+                result.listing = FolderListing::complete(cached);
+        } else {
+            result.listing = FolderListing::read(encoded, &result.error, &links, ordered);
+        }
         if (result.listing && !predicate.isEmpty()) {
             result.selection = result.listing->matching(predicate);
             result.filtered = true;
@@ -210,12 +231,7 @@ void FilesystemSource::handleListing(uint browseId, quint64 generation, const Li
     if (found == m_browses.end())
         return;
 
-    if (result.listing && m_watcher.isWatching(path) && m_generations.value(path) == generation) {
-        forgetListing(path);
-        m_listings.append({path, result.listing});
-        while (m_listings.size() > ListingCacheSize)
-            m_listings.removeFirst();
-    }
+    keepListing(path, generation, result.listing);
 
     if (!result.listing) {
         const QString id = found->folderId;
@@ -248,6 +264,7 @@ void FilesystemSource::handleListing(uint browseId, quint64 generation, const Li
     browse.end = browse.count == 0 ? int(total) : int(qMin<qint64>(total, qint64(browse.begin) + browse.count));
     browse.nextPrepared = browse.begin;
     browse.nextDelivered = browse.begin;
+    browse.generation = generation;
     if (browse.begin == browse.end) {
         // Nothing there: one empty last result tells the receiver that it ended.
         const TuvoBrowseReply reply = browse.reply;
@@ -256,16 +273,48 @@ void FilesystemSource::handleListing(uint browseId, quint64 generation, const Li
         reply.sendResult(QString(), QVariantMap(), index, 0);
         return;
     }
+    if (browse.listing->sortedCount() < browse.end)
+        completeListing(browseId);
     prepareSlices(browseId);
+}
+
+void FilesystemSource::keepListing(const QString &path, quint64 generation,
+                                   const std::shared_ptr<const FolderListing> &listing)
+{
+    if (!listing || !m_watcher.isWatching(path) || m_generations.value(path) != generation)
+        return;
+    forgetListing(path);
+    m_listings.append({path, listing});
+    while (m_listings.size() > ListingCacheSize)
+        m_listings.removeFirst();
+}
+
+void FilesystemSource::completeListing(uint browseId)
+{
+    const Browse &browse = m_browses[browseId];
+    const std::shared_ptr<const FolderListing> partial = browse.listing;
+    auto *watcher = new QFutureWatcher<std::shared_ptr<const FolderListing>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, browseId] {
+        watcher->deleteLater();
+        const auto found = m_browses.find(browseId);
+        if (found == m_browses.end())
+            return;
+        // The ordered head is the same in both: slices under way stay valid.
+        found->listing = watcher->result();
+        keepListing(found->folderPath, found->generation, found->listing);
+        prepareSlices(browseId);
+    });
+    watcher->setFuture(QtConcurrent::run(&m_pool, [partial] { return FolderListing::complete(partial); }));
 }
 
 void FilesystemSource::prepareSlices(uint browseId)
 {
     Browse &browse = m_browses[browseId];
-    while (browse.slicesInFlight < SlicesInFlight && browse.nextPrepared < browse.end) {
+    const int ready = qMin(browse.end, browse.listing->sortedCount());
+    while (browse.slicesInFlight < SlicesInFlight && browse.nextPrepared < ready) {
         const int from = browse.nextPrepared;
         const int size = from == browse.begin ? FirstSliceSize : SliceSize;
-        const int to = qMin(browse.end, from + size);
+        const int to = qMin(ready, from + size);
         QVector<int> positions;
         positions.reserve(to - from);
         for (int i = from; i < to; ++i)
@@ -339,8 +388,9 @@ uint FilesystemSource::query(const QString &text, QObject *receiver, const char 
     m_queries.insert(id, query);
     const QString root = m_root;
     TagCache *tags = &m_tags;
-    query.watcher->setFuture(QtConcurrent::run(&m_pool, [root, text, tags](QPromise<QStringList> &promise) {
-        TreeSearch::run(promise, root, text, tags);
+    const LinkPolicy links = m_links;
+    query.watcher->setFuture(QtConcurrent::run(&m_pool, [root, text, tags, links](QPromise<QStringList> &promise) {
+        TreeSearch::run(promise, root, text, tags, links);
     }));
     return id;
 }
@@ -401,6 +451,7 @@ void FilesystemSource::finishQuery(uint queryId)
 
 void FilesystemSource::showRoots(const QStringList &roots)
 {
+    m_links = LinkPolicy(roots, m_linksAnywhere);
     updateDeclaredProperty(RootsProperty, roots);
 }
 
@@ -408,6 +459,11 @@ bool FilesystemSource::acceptPropertyWrite(const QString &name, const QVariant &
 {
     if (name != RootsProperty)
         return true;
+    if (!m_rootsWritable) {
+        qCWarning(lcFilesystem) << "roots refused: the configuration does not allow writing them"
+                                << "(roots_writable=true)";
+        return false;
+    }
     QString error;
     const QStringList roots = FilesystemConfig::checkRoots(value.toStringList(), &error);
     if (roots.isEmpty()) {

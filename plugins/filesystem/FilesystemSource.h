@@ -2,8 +2,10 @@
 #define FILESYSTEMSOURCE_H
 
 #include "EntryReader.h"
+#include "FilesystemConfig.h"
 #include "FolderListing.h"
 #include "FolderWatcher.h"
+#include "LinkPolicy.h"
 #include "TagCache.h"
 
 #include <TuvoBrowseReply.h>
@@ -23,6 +25,9 @@
  * A media source over one folder tree (its root).
  *
  * Object ids are paths relative to the root, "/"-separated; "" is the root itself.
+ * Names that are not valid UTF-8 are escaped (FileName), so every id names one file.
+ * Links are followed as the LinkPolicy of the configuration allows; those it does
+ * not are not listed, and an id through one names nothing.
  * Browsing a folder lists folders first, then files, each in natural name order
  * (FolderListing), honouring skip and count; a non-empty predicate keeps the entries
  * whose names contain it. An empty folder gives one result with an empty object id
@@ -36,8 +41,9 @@
  * Folders that were browsed are watched: entries appearing or going are reported as
  * containerChanged() of the folder, written files as metadataChanged() of the file.
  *
- * Properties: "root" (string, read-only) and "roots" (string list, writable: every
- * root of the plugin, one source each; see FilesystemPlugin).
+ * Properties: "root" (string, read-only) and "roots" (string list: every root of
+ * the plugin, one source each; see FilesystemPlugin). A write of "roots" is refused
+ * unless the configuration allows it ("roots_writable=true").
  */
 class FilesystemSource : public TuvoSource
 {
@@ -51,7 +57,8 @@ public:
         ReadFailed = 5,
     };
 
-    FilesystemSource(const QString &root, const QStringList &roots, QObject *parent = nullptr);
+    FilesystemSource(const QString &root, const FilesystemConfig::Settings &settings,
+                     QObject *parent = nullptr);
     ~FilesystemSource() override;
 
     /*! The uuid of the source for \a root: stable for a path. */
@@ -107,6 +114,7 @@ private:
         int nextPrepared = 0;
         int nextDelivered = 0;
         int slicesInFlight = 0;
+        quint64 generation = 0; // of the folder when it was listed
         QMap<int, QVector<PreparedEntry>> ready; // prepared slices by first position
     };
     struct Query
@@ -121,6 +129,9 @@ private:
 
     void startListing(uint browseId);
     void handleListing(uint browseId, quint64 generation, const ListingResult &result);
+    void keepListing(const QString &path, quint64 generation,
+                     const std::shared_ptr<const FolderListing> &listing);
+    void completeListing(uint browseId);
     void prepareSlices(uint browseId);
     void deliverSlices(uint browseId);
     void failBrowse(uint browseId, uint code, const QString &message);
@@ -128,7 +139,10 @@ private:
     void finishQuery(uint queryId);
     void forgetListing(const QString &folder);
 
-    QString m_root;
+    QString m_root; // as paths here write it (FileName)
+    const bool m_rootsWritable;
+    const bool m_linksAnywhere;
+    LinkPolicy m_links;
     QThreadPool m_pool;
     TagCache m_tags;
     FolderWatcher m_watcher;

@@ -1,6 +1,7 @@
 #include "FolderListing.h"
 
-#include <QStringMatcher>
+#include "LinkPolicy.h"
+#include "TextFold.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -84,7 +85,19 @@ bool FolderListing::lessThan(const char *a, const char *b)
     return std::strcmp(a, b) < 0;
 }
 
-std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path, int *error)
+bool FolderListing::sortsBefore(const char *a, const char *b)
+{
+    const QByteArray foldedA = TextFold::sortForm(a);
+    const QByteArray foldedB = TextFold::sortForm(b);
+    const int natural = naturalCompare(foldedA.isEmpty() ? a : foldedA.constData(),
+                                       foldedB.isEmpty() ? b : foldedB.constData());
+    if (natural != 0)
+        return natural < 0;
+    return lessThan(a, b);
+}
+
+std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path, int *error,
+                                                         const LinkPolicy *links, int ordered)
 {
     *error = 0;
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -110,31 +123,95 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
     listing->m_inode = folder.st_ino;
     listing->m_modified = folder.st_mtim;
     listing->m_changed = folder.st_ctim;
+    const QByteArray prefix = path.endsWith('/') ? path : path + '/';
 
-    QVector<int> containers;
-    QVector<int> items;
+    QVector<Entry> containers;
+    QVector<Entry> items;
+    QVector<int> folded; // entries whose names sort by a folded form
     while (struct dirent *entry = ::readdir(dir)) {
         if (!isListed(entry->d_name))
             continue;
         bool container = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            // Links count as what they point to; a dangling one is an item.
+        bool link = entry->d_type == DT_LNK;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat own;
+            link = ::fstatat(fd, entry->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+            container = !link && S_ISDIR(own.st_mode);
+        }
+        if (link) {
+            // Links count as what they point to; a dangling one is an item. Links
+            // that lead where the source may not go are not listed at all.
             struct stat target;
-            container = ::fstatat(fd, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            const bool resolves = ::fstatat(fd, entry->d_name, &target, 0) == 0;
+            if (resolves && links && !links->allows(prefix + entry->d_name))
+                continue;
+            container = resolves && S_ISDIR(target.st_mode);
         }
         const int offset = int(listing->m_names.size());
-        listing->m_names.append(entry->d_name, int(std::strlen(entry->d_name)) + 1);
-        (container ? containers : items).append(offset);
+        const int length = int(std::strlen(entry->d_name));
+        listing->m_names.append(entry->d_name, length + 1);
+        QVector<Entry> &group = container ? containers : items;
+        group.append({offset, offset});
+        for (int i = 0; i < length; ++i) {
+            if (static_cast<unsigned char>(entry->d_name[i]) >= 0x80) {
+                folded.append(container ? -int(containers.size()) : int(items.size()));
+                break;
+            }
+        }
     }
     ::closedir(dir);
+    // Folded forms go after all names, so the names' buffer grows once more at most.
+    for (int slot : qAsConst(folded)) {
+        Entry &entry = slot < 0 ? containers[-slot - 1] : items[slot - 1];
+        const QByteArray form = TextFold::sortForm(listing->m_names.constData() + entry.name);
+        entry.key = int(listing->m_names.size());
+        listing->m_names.append(form.constData(), int(form.size()) + 1);
+    }
 
-    const char *names = listing->m_names.constData();
-    const auto order = [names](int a, int b) { return lessThan(names + a, names + b); };
-    std::sort(containers.begin(), containers.end(), order);
-    std::sort(items.begin(), items.end(), order);
     listing->m_containerCount = int(containers.size());
     listing->m_offsets = containers + items;
+    const int size = int(listing->m_offsets.size());
+    const int wanted = ordered < 0 ? size : qMin(ordered, size);
+    listing->sortRange(0, listing->m_containerCount, qMin(wanted, listing->m_containerCount));
+    listing->sortRange(listing->m_containerCount, size, qMax(0, wanted - listing->m_containerCount));
+    listing->m_sortedCount = wanted;
     return listing;
+}
+
+void FolderListing::sortRange(int from, int to, int ordered)
+{
+    const char *names = m_names.constData();
+    const auto order = [names](const Entry &a, const Entry &b) {
+        const int natural = naturalCompare(names + a.key, names + b.key);
+        if (natural != 0)
+            return natural < 0;
+        return lessThan(names + a.name, names + b.name);
+    };
+    Entry *const entries = m_offsets.data(); // detached once, before any pointer is taken
+    Entry *const begin = entries + from;
+    Entry *const end = entries + to;
+    if (ordered >= to - from)
+        std::sort(begin, end, order);
+    else if (ordered > 0)
+        std::partial_sort(begin, begin + ordered, end, order);
+}
+
+std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_ptr<const FolderListing> &listing)
+{
+    if (!listing || listing->m_sortedCount >= listing->size())
+        return listing;
+    std::shared_ptr<FolderListing> copy(new FolderListing(*listing));
+    // Its own entries: other threads may be reading or completing the same listing.
+    copy->m_offsets = QVector<Entry>(listing->m_offsets.cbegin(), listing->m_offsets.cend());
+    // The ordered head holds the smallest entries of its group already: what follows
+    // only needs sorting behind it.
+    const int sorted = copy->m_sortedCount;
+    if (sorted < copy->m_containerCount)
+        copy->sortRange(sorted, copy->m_containerCount, copy->m_containerCount - sorted);
+    const int itemsFrom = qMax(copy->m_containerCount, sorted);
+    copy->sortRange(itemsFrom, copy->size(), copy->size() - itemsFrom);
+    copy->m_sortedCount = copy->size();
+    return copy;
 }
 
 bool FolderListing::isCurrent(const struct stat &st) const
@@ -146,9 +223,9 @@ bool FolderListing::isCurrent(const struct stat &st) const
 QVector<int> FolderListing::matching(const QString &text) const
 {
     QVector<int> found;
-    const QStringMatcher matcher(text, Qt::CaseInsensitive);
+    const QString folded = TextFold::fold(text);
     for (int i = 0; i < size(); ++i) {
-        if (matcher.indexIn(displayName(i)) >= 0)
+        if (TextFold::contains(displayName(i), folded))
             found.append(i);
     }
     return found;

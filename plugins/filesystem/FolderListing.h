@@ -1,18 +1,28 @@
 #ifndef FOLDERLISTING_H
 #define FOLDERLISTING_H
 
+#include "FileName.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
 
+class LinkPolicy;
+
 /*!
  * The names in one folder, in browse order: folders first, then everything else,
- * each group in natural name order (digit runs by value, ASCII letters without
- * regard to case, ties broken by the raw bytes, so the order is total and stable).
- * Hidden entries (".name") are left out.
+ * each group in natural name order (digit runs by value, letters without regard to
+ * case or accents, so "Émilie" sorts beside "emilie"; ties broken by the raw bytes,
+ * so the order is total and stable). Hidden entries (".name") are left out, and so
+ * are links that the LinkPolicy does not let the source follow.
+ *
+ * A listing may be ordered only as far as a first page needs (sortedCount()): the
+ * first results then wait for a readdir and a selection, not a sort of the whole
+ * folder. complete() orders the rest when a later page asks for it.
  *
  * Only names are read: a listing of 100 000 entries costs a readdir and a sort, and
  * its names sit in one buffer. Everything else about an entry is looked up when the
@@ -26,32 +36,50 @@ public:
      * Reads the folder \a path. On failure returns null and sets \a error to the
      * errno value (ENOENT, ENOTDIR, EACCES...).
      */
-    static std::shared_ptr<const FolderListing> read(const QByteArray &path, int *error);
+    static std::shared_ptr<const FolderListing> read(const QByteArray &path, int *error,
+                                                     const LinkPolicy *links = nullptr,
+                                                     int ordered = -1);
+    /*! \a listing ordered to its end: itself when it is already, a sorted copy otherwise. */
+    static std::shared_ptr<const FolderListing> complete(const std::shared_ptr<const FolderListing> &listing);
+    /*! How many leading entries are in browse order; the rest are in no order. */
+    int sortedCount() const { return m_sortedCount; }
 
     int size() const { return int(m_offsets.size()); }
     /*! The raw name of entry \a i, zero-terminated. */
-    const char *name(int i) const { return m_names.constData() + m_offsets.at(i); }
-    QString displayName(int i) const { return QString::fromUtf8(name(i)); }
+    const char *name(int i) const { return m_names.constData() + m_offsets.at(i).name; }
+    QString displayName(int i) const { return FileName::displayName(name(i)); }
+    /*! The name of entry \a i as object ids and paths write it (FileName). */
+    QString idName(int i) const { return FileName::fromBytes(name(i), int(std::strlen(name(i)))); }
     bool isContainer(int i) const { return i < m_containerCount; }
     int containerCount() const { return m_containerCount; }
 
     /*! True while \a st (a fresh stat of the folder) says the folder is unchanged. */
     bool isCurrent(const struct stat &st) const;
 
-    /*! The positions of the entries whose names contain \a text, ignoring case. */
+    /*! The positions of the entries whose names contain \a text, ignoring case and accents. */
     QVector<int> matching(const QString &text) const;
 
     /*! The natural order of two names, as described above: <0, 0 or >0. */
     static int naturalCompare(const char *a, const char *b);
     static bool lessThan(const char *a, const char *b);
+    /*! The order of two names as a listing sorts them, accents folded. */
+    static bool sortsBefore(const char *a, const char *b);
     /*! Whether \a name is listed at all. */
     static bool isListed(const char *name) { return name[0] != '.'; }
 
 private:
     FolderListing() = default;
 
+    struct Entry
+    {
+        int name; // offset of the name in m_names
+        int key;  // offset of what it sorts by: the name, or its folded form
+    };
+    void sortRange(int from, int to, int ordered);
+
     QByteArray m_names;
-    QVector<int> m_offsets;
+    QVector<Entry> m_offsets;
+    int m_sortedCount = 0;
     int m_containerCount = 0;
     dev_t m_device = 0;
     ino_t m_inode = 0;

@@ -1,9 +1,11 @@
 #include "FolderWatcher.h"
 
-#include <QFile>
+#include "FileName.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstring>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -41,7 +43,7 @@ bool FolderWatcher::watch(const QString &folder)
     }
     while (m_recent.size() >= m_capacity)
         unwatch(m_recent.first());
-    const int descriptor = ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
+    const int descriptor = ::inotify_add_watch(m_fd, FileName::toBytes(folder).constData(),
                                                FolderEvents | FileEvents | IN_DELETE_SELF
                                                    | IN_MOVE_SELF | IN_ONLYDIR);
     if (descriptor < 0)
@@ -95,7 +97,7 @@ void FolderWatcher::readEvents()
                 continue;
             }
             const QString name =
-                event->len > 0 ? QFile::decodeName(event->name) : QString();
+                event->len > 0 ? FileName::fromBytes(event->name, int(std::strlen(event->name))) : QString();
             if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
                 continue; // hidden entries are not listed, so not reported either
             if (event->mask & FolderEvents)

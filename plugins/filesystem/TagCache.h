@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <QString>
 
+#include <list>
+
 /*! The tags of one audio file that browse and query show. */
 struct AudioTags
 {
@@ -23,6 +25,10 @@ struct AudioTags
  * modification time, so that browsing a folder again reads no file again. Shared by
  * the worker threads of one source.
  *
+ * The cache holds at most a number of bytes (the tags, the path and the cache's own
+ * bookkeeping of each entry); the least recently used entry makes room, at constant
+ * cost, for a new one.
+ *
  * Files are opened read-only: TagLib's FileRef on a path opens read-write, and the
  * close of a file opened for writing is a change to anyone watching the folder,
  * the plugin's own watch included.
@@ -30,26 +36,48 @@ struct AudioTags
 class TagCache
 {
 public:
-    explicit TagCache(int capacity = 100000);
+    static constexpr qint64 DefaultCapacity = 8 * 1024 * 1024;
+    explicit TagCache(qint64 capacityBytes = DefaultCapacity);
 
     /*! The tags of \a path, from memory when its size and time are unchanged. */
     AudioTags tags(const QString &path, qint64 size, qint64 modifiedNs);
     int count() const;
+    bool contains(const QString &path) const;
+    /*! The bytes the entries held now take, as counted against the capacity. */
+    qint64 bytes() const;
     void clear();
 
-    /*! Reads the tags of \a path with TagLib, without caching. */
+    /*!
+     * Whether a file named \a name of \a size bytes may hold tags: TagLib knows its
+     * extension, and it is not smaller than MinimumSize, below which no audio
+     * container holds a stream and a tag.
+     */
+    static bool canHoldTags(const QString &name, qint64 size);
+    static constexpr qint64 MinimumSize = 128;
+
+    /*!
+     * Reads the tags of \a path with TagLib, without caching. Anything but a regular
+     * file (a FIFO, a device) is not opened for reading.
+     */
     static AudioTags read(const QString &path);
 
 private:
     struct Entry
     {
+        QString path;
         qint64 size = -1;
         qint64 modifiedNs = 0;
         AudioTags tags;
+        qint64 cost = 0;
     };
-    const int m_capacity;
+    using Order = std::list<Entry>; // most recently used first
+    static qint64 costOf(const Entry &entry);
+
+    const qint64 m_capacity;
     mutable QMutex m_mutex;
-    QHash<QString, Entry> m_entries;
+    Order m_order;
+    QHash<QString, Order::iterator> m_entries;
+    qint64 m_bytes = 0;
 };
 
 #endif

@@ -1,13 +1,14 @@
 #include "TreeSearch.h"
 
 #include "EntryReader.h"
+#include "FileName.h"
 #include "FolderListing.h"
+#include "LinkPolicy.h"
 #include "TagCache.h"
+#include "TextFold.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 #include <QSet>
-#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -20,8 +21,8 @@ bool TreeSearch::matches(const QStringList &words, const QString &title, const Q
                          const QString &album)
 {
     for (const QString &word : words) {
-        if (!title.contains(word, Qt::CaseInsensitive) && !artist.contains(word, Qt::CaseInsensitive)
-            && !album.contains(word, Qt::CaseInsensitive)) {
+        if (!TextFold::contains(title, word) && !TextFold::contains(artist, word)
+            && !TextFold::contains(album, word)) {
             return false;
         }
     }
@@ -29,9 +30,11 @@ bool TreeSearch::matches(const QStringList &words, const QString &title, const Q
 }
 
 void TreeSearch::run(QPromise<QStringList> &promise, const QString &root, const QString &query,
-                     TagCache *tags)
+                     TagCache *tags, const LinkPolicy &links)
 {
-    const QStringList wanted = words(query);
+    QStringList wanted = words(query);
+    for (QString &word : wanted)
+        word = TextFold::fold(word);
     const QMimeDatabase db;
     struct Folder
     {
@@ -43,36 +46,37 @@ void TreeSearch::run(QPromise<QStringList> &promise, const QString &root, const 
 
     while (!pending.isEmpty() && !promise.isCanceled()) {
         const Folder folder = pending.takeLast();
-        const QByteArray encoded = QFile::encodeName(folder.path);
+        const QByteArray encoded = FileName::toBytes(folder.path);
         struct stat st;
-        if (::stat(encoded.constData(), &st) != 0)
+        if (::stat(encoded.constData(), &st) != 0 || !links.allows(encoded))
             continue;
         const QPair<quint64, quint64> identity(quint64(st.st_dev), quint64(st.st_ino));
         if (visited.contains(identity))
             continue;
         visited.insert(identity);
         int error = 0;
-        const auto listing = FolderListing::read(encoded, &error);
+        const auto listing = FolderListing::read(encoded, &error, &links);
         if (!listing)
             continue;
         // Sub-folders are walked after this folder's items, in browse order.
         for (int i = listing->containerCount() - 1; i >= 0; --i) {
-            const QString name = listing->displayName(i);
+            const QString name = listing->idName(i);
             pending.append({folder.path + QLatin1Char('/') + name,
                             EntryReader::childId(folder.id, name)});
         }
         for (int i = listing->containerCount(); i < listing->size(); ++i) {
             if (promise.isCanceled())
                 return;
-            const QString name = listing->displayName(i);
+            const QString name = listing->idName(i);
             const QString path = folder.path + QLatin1Char('/') + name;
             const QString mime = EntryReader::mimeType(db, name, path);
-            QString title = name;
+            QString title = listing->displayName(i);
             QString artist;
             QString album;
             struct stat file;
             if (EntryReader::isAudio(mime) && tags
-                && ::stat(QFile::encodeName(path).constData(), &file) == 0) {
+                && ::stat(FileName::toBytes(path).constData(), &file) == 0 && S_ISREG(file.st_mode)
+                && TagCache::canHoldTags(name, file.st_size)) {
                 const AudioTags found = tags->tags(
                     path, file.st_size, qint64(file.st_mtim.tv_sec) * 1000000000 + file.st_mtim.tv_nsec);
                 if (!found.title.isEmpty())
@@ -83,7 +87,7 @@ void TreeSearch::run(QPromise<QStringList> &promise, const QString &root, const 
             if (!matches(wanted, title, artist, album))
                 continue;
             promise.addResult(QStringList{EntryReader::childId(folder.id, name), title,
-                                          QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded),
+                                          FileName::uri(path),
                                           mime});
         }
     }

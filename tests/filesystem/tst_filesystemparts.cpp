@@ -1,12 +1,17 @@
-// The pure parts of the filesystem plugin: name order, folder listings, the
-// configuration file and the tag cache.
+// The pure parts of the filesystem plugin: name order, folder listings, file names
+// and links, the configuration file and the tag cache.
+#include "EntryReader.h"
+#include "FileName.h"
 #include "FilesystemConfig.h"
 #include "FolderListing.h"
+#include "LinkPolicy.h"
 #include "TagCache.h"
+#include "TextFold.h"
 #include "TestMedia.h"
 
 #include <QDir>
 #include <QFile>
+#include <QMimeDatabase>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,13 +25,22 @@ class TestFilesystemParts : public QObject
 private Q_SLOTS:
     void naturalOrder_data();
     void naturalOrder();
+    void sortOrder_data();
+    void sortOrder();
     void listing();
+    void fileNames_data();
+    void fileNames();
+    void links_data();
+    void links();
     void configParse_data();
     void configParse();
+    void configUpdate_data();
+    void configUpdate();
     void configSaveAndCheck();
     void tags_data();
     void tags();
     void tagCacheKeepsTags();
+    void tagCacheBound();
 };
 
 void TestFilesystemParts::naturalOrder_data()
@@ -72,6 +86,36 @@ void TestFilesystemParts::naturalOrder()
         QVERIFY(less != greater);
 }
 
+void TestFilesystemParts::sortOrder_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("before");
+    const auto row = [](const char *name, const char *a, const char *b, bool before) {
+        QTest::newRow(name) << QString::fromUtf8(a) << QString::fromUtf8(b) << before;
+    };
+    row("accented before later letters", "Émilie", "zoo", true);
+    row("accent ignored, then letters", "élan", "Emilie", true);
+    row("accented beside plain, plain first", "emilie", "Émilie", true);
+    row("numbers by value after an accent", "Été 2", "ete 10", true);
+    row("ligature as its letters", "ﬁle", "fire", true);
+    row("plain names as before", "track 2", "Track 10", true);
+}
+
+void TestFilesystemParts::sortOrder()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, before);
+    const QByteArray first = a.toUtf8();
+    const QByteArray second = b.toUtf8();
+    QCOMPARE(FolderListing::sortsBefore(first.constData(), second.constData()), before);
+    QCOMPARE(FolderListing::sortsBefore(second.constData(), first.constData()), !before);
+    // Queries and predicates find either spelling in the other.
+    QVERIFY(TextFold::contains(a, TextFold::fold(b)) == TextFold::contains(b, TextFold::fold(a)));
+    QVERIFY(TextFold::contains(QStringLiteral("x ") + a + QStringLiteral(" y"), TextFold::fold(a.toUpper())));
+}
+
 void TestFilesystemParts::listing()
 {
     QTemporaryDir dir;
@@ -98,6 +142,18 @@ void TestFilesystemParts::listing()
     for (int position : listing->matching(QStringLiteral("holiday")))
         found.append(listing->displayName(position));
     QCOMPARE(found, QStringList({"Holiday 2019.jpg", "HOLIDAYS"}));
+    // A first page orders only what it shows; completing it gives the whole order.
+    for (int ordered : {0, 1, 2, 3, 4, 6}) {
+        const auto partial = FolderListing::read(path, &error, nullptr, ordered);
+        QVERIFY(partial && partial->sortedCount() == ordered);
+        for (int i = 0; i < ordered; ++i)
+            QCOMPARE(partial->displayName(i), names.at(i));
+        const auto complete = FolderListing::complete(partial);
+        QStringList all;
+        for (int i = 0; i < complete->size(); ++i)
+            all.append(complete->displayName(i));
+        QCOMPARE(all, names);
+    }
     QVERIFY(listing->matching(QStringLiteral("nothing like it")).isEmpty());
 
     struct stat st;
@@ -111,6 +167,79 @@ void TestFilesystemParts::listing()
     QCOMPARE(error, ENOENT);
     QVERIFY(!FolderListing::read(path + "/new", &error));
     QCOMPARE(error, ENOTDIR);
+}
+
+void TestFilesystemParts::fileNames_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("uri");
+    const auto row = [](const char *name, const QByteArray &raw, const QString &id, const char *uri) {
+        QTest::newRow(name) << raw << id << QString::fromLatin1(uri);
+    };
+    row("ascii", "a b.mp3", QStringLiteral("a b.mp3"), "file:///m/a%20b.mp3");
+    row("utf-8", "\xc3\x89milie", QStringLiteral("\u00c9milie"), "file:///m/%C3%89milie");
+    row("raw ff", "bad\xff.mp3", QStringLiteral("bad\ufffdFF.mp3"), "file:///m/bad%FF.mp3");
+    row("raw fe", "bad\xfe.mp3", QStringLiteral("bad\ufffdFE.mp3"), "file:///m/bad%FE.mp3");
+    row("cut sequence", "x\xc3", QStringLiteral("x\ufffdC3"), "file:///m/x%C3");
+    row("overlong slash", "\xc0\xaf", QStringLiteral("\ufffdC0\ufffdAF"), "file:///m/%C0%AF");
+    row("a real U+FFFD", "r\xef\xbf\xbd" "FF", QStringLiteral("r\ufffd\ufffdFF"), "file:///m/r%EF%BF%BDFF");
+    row("percent and hash", "100%#1", QStringLiteral("100%#1"), "file:///m/100%25%231");
+}
+
+void TestFilesystemParts::fileNames()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, id);
+    QFETCH(QString, uri);
+    QCOMPARE(FileName::fromBytes(raw), id);
+    QCOMPARE(FileName::toBytes(id), raw);
+    QCOMPARE(FileName::uri(QStringLiteral("/m/") + id), uri);
+    QCOMPARE(QByteArray::fromPercentEncoding(uri.toLatin1()), "file:///m/" + raw);
+}
+
+void TestFilesystemParts::links_data()
+{
+    QTest::addColumn<QString>("target"); // relative to the test's folder, or absolute
+    QTest::addColumn<bool>("anywhere");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("inside the root") << QStringLiteral("root/music") << false << true;
+    QTest::newRow("inside another root") << QStringLiteral("other") << false << true;
+    QTest::newRow("out of the roots") << QStringLiteral("outside") << false << false;
+    QTest::newRow("out of the roots, allowed") << QStringLiteral("outside") << true << true;
+    QTest::newRow("the whole system") << QStringLiteral("/") << false << false;
+    for (const bool anywhere : {false, true}) {
+        for (const char *target : {"/proc/self", "/sys/kernel", "/dev/zero", "/dev/urandom"})
+            QTest::addRow("%s, anywhere %d", target, anywhere) << QString::fromLatin1(target) << anywhere << false;
+    }
+}
+
+void TestFilesystemParts::links()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, anywhere);
+    QFETCH(bool, followed);
+    QTemporaryDir dir;
+    for (const char *folder : {"root/music", "other", "outside"})
+        QVERIFY(QDir(dir.path()).mkpath(QLatin1String(folder)));
+    const QString root = dir.filePath(QStringLiteral("root"));
+    const QString to = target.startsWith(QLatin1Char('/')) ? target : dir.filePath(target);
+    QVERIFY(QFile::link(to, root + QStringLiteral("/link")));
+    QVERIFY(TestMedia::writeFile(root + QStringLiteral("/song.mp3")));
+    const LinkPolicy policy({root, dir.filePath(QStringLiteral("other"))}, anywhere);
+    QCOMPARE(policy.allows(QFile::encodeName(root + QStringLiteral("/link"))), followed);
+    // A root the user put in a system folder is read, and only that root there.
+    const LinkPolicy shm({QStringLiteral("/dev/shm")}, anywhere);
+    QVERIFY(shm.allowsResolved("/dev/shm/media") && !shm.allowsResolved("/dev/zero"));
+    // A listing leaves out the links it may not follow.
+    int error = 0;
+    const auto listing = FolderListing::read(QFile::encodeName(root), &error, &policy);
+    QVERIFY(listing);
+    QStringList names;
+    for (int i = 0; i < listing->size(); ++i)
+        names.append(listing->displayName(i));
+    QCOMPARE(names.contains(QStringLiteral("link")), followed);
+    QVERIFY(names.contains(QStringLiteral("song.mp3")));
 }
 
 void TestFilesystemParts::configParse_data()
@@ -128,6 +257,12 @@ void TestFilesystemParts::configParse_data()
     QTest::newRow("relative refused") << QByteArray("root=Music\nroot=/ok\n") << QStringList({"/ok"}) << 1;
     QTest::newRow("unknown setting") << QByteArray("colour=blue\nroot=/ok\n") << QStringList({"/ok"}) << 1;
     QTest::newRow("windows line ends") << QByteArray("root=/a\r\nroot=/b\r\n") << QStringList({"/a", "/b"}) << 0;
+    QTest::newRow("roots writable") << QByteArray("roots_writable=true\nroot=/a\n") << QStringList({"/a", "writable"}) << 0;
+    QTest::newRow("roots not writable") << QByteArray("roots_writable=false\nroot=/a\n") << QStringList({"/a"}) << 0;
+    QTest::newRow("roots writable: bad value") << QByteArray("roots_writable=yes\nroot=/a\n") << QStringList({"/a"}) << 1;
+    QTest::newRow("links anywhere") << QByteArray("follow_links=anywhere\nroot=/a\n") << QStringList({"/a", "anywhere"}) << 0;
+    QTest::newRow("links inside") << QByteArray("follow_links=inside\n") << QStringList() << 0;
+    QTest::newRow("links: bad value") << QByteArray("follow_links=everywhere\n") << QStringList() << 1;
 }
 
 void TestFilesystemParts::configParse()
@@ -136,8 +271,42 @@ void TestFilesystemParts::configParse()
     QFETCH(QStringList, roots);
     QFETCH(int, warnings);
     QStringList found;
-    QCOMPARE(FilesystemConfig::parse(text, &found), roots);
+    const FilesystemConfig::Settings settings = FilesystemConfig::parse(text, &found);
+    QStringList seen = settings.roots;
+    if (settings.rootsWritable)
+        seen.append(QStringLiteral("writable"));
+    if (settings.linksAnywhere)
+        seen.append(QStringLiteral("anywhere"));
+    QCOMPARE(seen, roots);
     QCOMPARE(found.size(), warnings);
+}
+
+void TestFilesystemParts::configUpdate_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("roots");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("no file yet") << QByteArray() << QStringList{"/a"}
+                                 << QByteArray("# Folders published as media sources, one source each.\nroot=/a\n");
+    QTest::newRow("comments and order kept, a root added")
+        << QByteArray("# my media\nroots_writable=true\nroot=/a   # not a comment\n\n# films\nroot = /b/\n# end\n")
+        << QStringList{"/a   # not a comment", "/b", "/c"}
+        << QByteArray("# my media\nroots_writable=true\nroot=/a   # not a comment\n\n# films\nroot = /b/\nroot=/c\n# end\n");
+    QTest::newRow("a root dropped, its line only")
+        << QByteArray("# one\nroot=/a\n# two\nroot=/b\n") << QStringList{"/b"} << QByteArray("# one\n# two\nroot=/b\n");
+    QTest::newRow("repeated root line once")
+        << QByteArray("root=/a\nroot=/a/\n") << QStringList{"/a"} << QByteArray("root=/a\n");
+    QTest::newRow("comments only, no final newline")
+        << QByteArray("# mine") << QStringList{"/a"} << QByteArray("# mine\nroot=/a\n");
+}
+
+void TestFilesystemParts::configUpdate()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, roots);
+    QFETCH(QByteArray, after);
+    QCOMPARE(FilesystemConfig::update(before, roots), after);
+    QCOMPARE(FilesystemConfig::parse(after).roots, roots);
 }
 
 void TestFilesystemParts::configSaveAndCheck()
@@ -147,7 +316,7 @@ void TestFilesystemParts::configSaveAndCheck()
     const QStringList roots{dir.filePath(QStringLiteral("a")), QStringLiteral("/srv/with = sign")};
     QString error;
     QVERIFY2(FilesystemConfig::save(path, roots, &error), qPrintable(error));
-    QCOMPARE(FilesystemConfig::load(path), roots);
+    QCOMPARE(FilesystemConfig::load(path).roots, roots);
 
     QCOMPARE(FilesystemConfig::checkRoots({dir.path(), dir.path() + QLatin1Char('/')}, &error), QStringList{dir.path()});
     QVERIFY(FilesystemConfig::checkRoots({dir.path(), QStringLiteral("relative")}, &error).isEmpty());
@@ -166,6 +335,11 @@ void TestFilesystemParts::tags_data()
     QTest::newRow("tagged wav") << QStringLiteral("song.wav") << 1500;
     QTest::newRow("not audio, whatever the name") << QStringLiteral("notes.mp3") << 0;
     QTest::newRow("missing") << QStringLiteral("missing.mp3") << -1;
+    // None of these may block or read for ever; none is opened for its contents.
+    QTest::newRow("fifo") << QStringLiteral("fifo.mp3") << -1;
+    QTest::newRow("link to /dev/zero") << QStringLiteral("zero.mp3") << -1;
+    QTest::newRow("link to /dev/urandom") << QStringLiteral("random.ogg") << -1;
+    QTest::newRow("too small to hold tags") << QStringLiteral("header.wav") << -1;
 }
 
 void TestFilesystemParts::tags()
@@ -176,7 +350,14 @@ void TestFilesystemParts::tags()
     const TestMedia::Tags tags{"Low Tide", "The Tidewaters", "Harbour Lights", "Folk", 3, 2019};
     QVERIFY(TestMedia::writeTaggedWav(dir.filePath(QStringLiteral("song.wav")), 1500, tags));
     QVERIFY(TestMedia::writeFile(dir.filePath(QStringLiteral("notes.mp3")), "not audio at all"));
+    QVERIFY(TestMedia::writeWav(dir.filePath(QStringLiteral("header.wav")), 0));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.mp3"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("zero.mp3"))));
+    QVERIFY(QFile::link(QStringLiteral("/dev/urandom"), dir.filePath(QStringLiteral("random.ogg"))));
     const AudioTags read = TagCache::read(dir.filePath(name));
+    const QMimeDatabase db;
+    const QString mime = EntryReader::mimeType(db, QStringLiteral("x"), dir.filePath(name)); // by content
+    QCOMPARE(mime == QLatin1String("application/octet-stream"), durationMs < 0 && name != QLatin1String("header.wav"));
     const bool audio = durationMs > 0;
     if (durationMs != 0)
         QCOMPARE(read.valid, audio);
@@ -211,6 +392,44 @@ void TestFilesystemParts::tagCacheKeepsTags()
     // A different time is a different file.
     QCOMPARE(cache.tags(path, now.st_size, modified + 1).title, QStringLiteral("Secnd"));
     QCOMPARE(cache.count(), 1);
+}
+
+void TestFilesystemParts::tagCacheBound()
+{
+    QTemporaryDir dir;
+    QStringList paths;
+    for (int i = 0; i < 6; ++i) {
+        paths.append(dir.filePath(QStringLiteral("song %1.wav").arg(i)));
+        QVERIFY(TestMedia::writeTaggedWav(paths.last(), 100, {QStringLiteral("Title %1").arg(i)}));
+    }
+    const auto lookUp = [](TagCache &cache, const QString &path) {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0
+               && cache.tags(path, st.st_size, qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec).valid;
+    };
+    TagCache probe;
+    QVERIFY(lookUp(probe, paths.at(0)));
+    const qint64 entry = probe.bytes();
+    QVERIFY(entry > 0);
+    // Room for three entries of this size, not four.
+    TagCache cache(entry * 3 + entry / 2);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(lookUp(cache, paths.at(i)));
+    QVERIFY(lookUp(cache, paths.at(0))); // used again: 1 is now the least recent
+    QVERIFY(lookUp(cache, paths.at(3)));
+    QCOMPARE(cache.count(), 3);
+    QVERIFY(cache.bytes() <= entry * 3 + entry / 2);
+    QVERIFY(cache.contains(paths.at(0)) && !cache.contains(paths.at(1)));
+    QVERIFY(cache.contains(paths.at(2)) && cache.contains(paths.at(3)));
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(lookUp(cache, paths.at(i)));
+    QCOMPARE(cache.count(), 3);
+    QVERIFY(cache.contains(paths.at(5)) && !cache.contains(paths.at(2)));
+    // An entry larger than the whole cache is not kept.
+    TagCache tiny(entry / 2);
+    QVERIFY(lookUp(tiny, paths.at(0)));
+    QCOMPARE(tiny.count(), 0);
+    QCOMPARE(tiny.bytes(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestFilesystemParts)

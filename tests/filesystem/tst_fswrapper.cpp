@@ -1,6 +1,8 @@
 // The filesystem plugin in the real wrapper on a private bus, driven by a client with
 // a proxy-source object of its own: browse and query results as they arrive on the
-// wire, cancelling, change reports, and the roots property.
+// wire, cancelling, change reports, and the roots property. A folder "odd" holds what
+// a hostile or careless user leaves in a media folder: names that are not UTF-8, a
+// FIFO and links to devices with audio names, links out of the media folder.
 #include "BusClient.h"
 #include "BusSignalRecorder.h"
 #include "ProxySourceRecorder.h"
@@ -17,13 +19,24 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 const QString Source = QStringLiteral("com.oxbel.tuvo.source");
 const QString Extension = QStringLiteral("com.oxbel.tuvo.extension");
 const QString ServicePrefix = QStringLiteral("com.oxbel.tuvo.source.Filesystem.");
 const QString Album = QStringLiteral("Albums/Harbour Lights/");
+// Raw bytes 0xfe and 0xff in names, as ids write them.
+const QString BadFe = QStringLiteral("odd/bad\ufffdFE.mp3");
+const QString BadFf = QStringLiteral("odd/bad\ufffdFF.mp3");
+const QString OddFolder = QStringLiteral("odd/dir\ufffdFE");
+const QString Emilie = QStringLiteral("odd/\u00c9milie.wav");
+const QByteArray Config = "# the test's media\nroot=%1\n# let the test change them\nroots_writable=true\n";
 const QStringList Root{QStringLiteral("Albums"), QStringLiteral("empty"), QStringLiteral("fresh"),
-                       QStringLiteral("many"), QStringLiteral("image.png"), QStringLiteral("notes.txt"),
+                       QStringLiteral("many"), QStringLiteral("odd"), QStringLiteral("image.png"), QStringLiteral("notes.txt"),
                        QStringLiteral("track 2.wav"), QStringLiteral("track 10.wav")};
 constexpr int ManyFiles = 5000;
 } // namespace
@@ -42,6 +55,7 @@ private Q_SLOTS:
     void cancelLargeBrowse();
     void changesAreReported();
     void rootsProperty();
+    void cleanupTestCase();
 
 private:
     QString media(const QString &name = QString()) const
@@ -109,8 +123,28 @@ void TestFsWrapper::initTestCase()
     tags.album = QStringLiteral("Fresh");
     for (int i = 0; i < 3; ++i)
         QVERIFY(TestMedia::writeTaggedWav(media(QStringLiteral("fresh/%1.wav").arg(i)), 200, tags));
+    // QFile writes every name as UTF-8: names of raw bytes need the system's calls.
+    const QByteArray odd = QFile::encodeName(media(QStringLiteral("odd")));
+    const auto writeRaw = [](const QByteArray &path, const QByteArray &content) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const bool written = fd >= 0 && ::write(fd, content.constData(), size_t(content.size())) == content.size();
+        return ::close(fd) == 0 && written;
+    };
+    QVERIFY(QDir().mkpath(media(QStringLiteral("odd"))));
+    QVERIFY(writeRaw(odd + "/bad\xfe.mp3", "fe"));
+    QVERIFY(writeRaw(odd + "/bad\xff.mp3", "ff"));
+    QCOMPARE(::mkdir(odd + "/dir\xfe", 0755), 0);
+    QVERIFY(writeRaw(odd + "/dir\xfe/inside.txt", QByteArray()));
+    QVERIFY(TestMedia::writeWav(media(Emilie), 100));
+    QVERIFY(TestMedia::writeWav(media(QStringLiteral("odd/zoo.wav")), 100));
+    QCOMPARE(::mkfifo(odd + "/fifo.mp3", 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), media(QStringLiteral("odd/zero.mp3"))));
+    QVERIFY(QFile::link(QStringLiteral("/dev/urandom"), media(QStringLiteral("odd/random.flac"))));
+    QVERIFY(QFile::link(QStringLiteral("/"), media(QStringLiteral("odd/everything"))));
+    QVERIFY(QFile::link(m_home.path(), media(QStringLiteral("odd/out"))));
+    QVERIFY(QFile::link(media(QStringLiteral("Albums")), media(QStringLiteral("odd/in"))));
     QVERIFY(TestMedia::writeFile(m_home.filePath(QStringLiteral("config/tuvo/filesystem-plugin.conf")),
-                                 "# the test's media\nroot=" + QFile::encodeName(media()) + '\n'));
+                                 QString::fromLatin1(Config).arg(media()).toUtf8()));
 
     m_wrapper.setHome(m_home.path());
     m_wrapper.setEnv(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
@@ -143,13 +177,24 @@ void TestFsWrapper::browse_data()
     QTest::newRow("count beyond the end") << QString() << QString() << QStringList() << 6u << 100u << Root.mid(6);
     QTest::newRow("huge count") << QString() << QString() << QStringList() << 0u << 4294967295u << Root;
     QTest::newRow("predicate filters names, any case") << QString() << QStringLiteral("TRACK") << QStringList() << 0u << 0u
-                                                       << Root.mid(6);
+                                                       << Root.mid(7);
+    // Links out of the media folder or into devices are not listed; the FIFO is, and
+    // does not hold the browse up. Accents sort as their letters.
+    QTest::newRow("odd names and files") << QStringLiteral("odd") << QString() << QStringList() << 0u << 0u
+                                         << QStringList{OddFolder, QStringLiteral("odd/in"), BadFe, BadFf, Emilie,
+                                                        QStringLiteral("odd/fifo.mp3"), QStringLiteral("odd/zoo.wav")};
+    QTest::newRow("predicate ignores accents") << QStringLiteral("odd") << QStringLiteral("EMILIE") << QStringList() << 0u << 0u
+                                               << QStringList{Emilie};
+    QTest::newRow("a folder whose name is not UTF-8") << OddFolder << QString() << QStringList() << 0u << 0u
+                                                      << QStringList{OddFolder + QStringLiteral("/inside.txt")};
+    QTest::newRow("a link inside the root") << QStringLiteral("odd/in") << QString() << QStringList() << 0u << 0u
+                                            << QStringList{QStringLiteral("odd/in/Harbour Lights")};
     QTest::newRow("ids are paths") << QStringLiteral("Albums") << QString() << QStringList() << 0u << 0u
                                    << QStringList{QStringLiteral("Albums/Harbour Lights")};
     QTest::newRow("empty folder: one empty last record") << QStringLiteral("empty") << QString() << QStringList() << 0u << 0u
                                                          << QStringList{QString()};
     const QStringList unknown{QStringLiteral("error 1")};
-    for (const char *id : {"nowhere", "..", "Albums/../..", "/etc", "Albums/", ".hidden"})
+    for (const char *id : {"nowhere", "..", "Albums/../..", "/etc", "Albums/", ".hidden", "odd/out", "odd/everything/proc"})
         QTest::addRow("unknown: %s", id) << QString::fromLatin1(id) << QString() << QStringList() << 0u << 0u << unknown;
     QTest::newRow("a file") << QStringLiteral("notes.txt") << QString() << QStringList() << 0u << 0u
                             << QStringList{QStringLiteral("error 2")};
@@ -217,6 +262,14 @@ void TestFsWrapper::metadata_data()
     row(first, "year", 2019);
     row(first, "duration", 1u); // 1200 ms, in whole seconds
     row(Album + QStringLiteral("03 Salt and Rope.wav"), "track_number", 3);
+    const QString odd = uri(QStringLiteral("odd"));
+    row(BadFe, "uri", QString(odd + QStringLiteral("/bad%FE.mp3")));
+    row(BadFf, "uri", QString(odd + QStringLiteral("/bad%FF.mp3")));
+    row(BadFf, "size", qulonglong(2));
+    row(BadFf, "title", QStringLiteral("bad*"));
+    row(OddFolder + QStringLiteral("/inside.txt"), "uri", QString(odd + QStringLiteral("/dir%FE/inside.txt")));
+    row(QStringLiteral("odd/fifo.mp3"), "mime_type", QStringLiteral("audio/mpeg"));
+    row(QStringLiteral("odd/fifo.mp3"), "duration", QVariant());
 }
 
 void TestFsWrapper::metadata()
@@ -231,7 +284,8 @@ void TestFsWrapper::metadata()
             QVERIFY(TuvoMetadataDecoder::decode(record.metadata, &meta));
     }
     QVERIFY(!meta.isEmpty());
-    QCOMPARE(meta.value(QStringLiteral("uri")).toString(), uri(id));
+    if (!id.contains(QChar(0xfffd)))
+        QCOMPARE(meta.value(QStringLiteral("uri")).toString(), uri(id));
     QVERIFY(qAbs(meta.value(QStringLiteral("modified")).toLongLong() - QDateTime::currentSecsSinceEpoch()) < 600);
     if (value.toString().endsWith(QLatin1Char('*')))
         QVERIFY2(meta.value(key).toString().startsWith(value.toString().chopped(1)), qPrintable(meta.value(key).toString()));
@@ -251,6 +305,8 @@ void TestFsWrapper::query_data()
     QTest::newRow("file name of an untagged file") << QStringLiteral("track 10") << QStringList{QStringLiteral("track 10.wav")};
     QTest::newRow("tag title, not file name") << QStringLiteral("03 salt") << QStringList();
     QTest::newRow("no match") << QStringLiteral("zzz") << QStringList();
+    QTest::newRow("accents and case ignored") << QStringLiteral("EMILIE") << QStringList{Emilie};
+    QTest::newRow("names that are not UTF-8, past a FIFO") << QStringLiteral("bad") << QStringList{BadFe, BadFf};
 }
 
 void TestFsWrapper::query()
@@ -270,7 +326,8 @@ void TestFsWrapper::query()
     QStringList found;
     for (const auto &row : rows) {
         QCOMPARE(row.resultRow.size(), 4); // id, title, uri, mime type
-        QCOMPARE(row.resultRow.at(2), uri(row.resultRow.at(0)));
+        if (!row.resultRow.at(0).contains(QChar(0xfffd)))
+            QCOMPARE(row.resultRow.at(2), uri(row.resultRow.at(0)));
         QVERIFY(row.resultRow.at(3).startsWith(QLatin1String("audio/")));
         found.append(row.resultRow.first());
     }
@@ -344,13 +401,41 @@ void TestFsWrapper::rootsProperty()
     QFile config(m_home.filePath(QStringLiteral("config/tuvo/filesystem-plugin.conf")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const QByteArray saved = config.readAll();
-    QVERIFY(saved.contains("root=" + QFile::encodeName(media()) + '\n'));
-    QVERIFY(saved.contains("root=" + QFile::encodeName(other) + '\n'));
+    config.close();
+    // The user's lines stay, in their order; the new root follows the old one.
+    QCOMPARE(saved, QString::fromLatin1(Config).arg(media() + QStringLiteral("\nroot=") + other).toUtf8());
     // Set through the second source, the first root goes.
     const QString second = ServicePrefix + added.arguments().first().value(1).toString();
     QVERIFY(setRoots(second, {other}));
     QVERIFY(TestBus::waitForName(m_service, false));
     QCOMPARE(TestBus::names().filter(ServicePrefix), QStringList{second});
+
+    // Without roots_writable in the configuration no client changes the roots.
+    m_wrapper.stop();
+    QVERIFY(TestMedia::writeFile(config.fileName(), "# mine\nroot=" + QFile::encodeName(media()) + '\n'));
+    QVERIFY(m_wrapper.startWithPlugin(TestMedia::filesystemPlugin()));
+    QVERIFY(m_activator.activate(QStringLiteral("libtuvo_filesystem_plugin")));
+    QVERIFY(TestBus::waitForName(m_service, true));
+    QVERIFY(!setRoots(m_service, {QStringLiteral("/")}));
+    QVERIFY(!setRoots(m_service, {media(), other}));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(), "# mine\nroot=" + QFile::encodeName(media()) + '\n');
+    QCOMPARE(TestBus::names().filter(ServicePrefix), QStringList{m_service});
+
+    // A query walking past the FIFO and the device links does not keep SIGTERM
+    // from ending the process.
+    QVERIFY(call(Source, QStringLiteral("query"), {QStringLiteral("zzz")}).arguments().value(0).toUInt() != 0);
+    m_wrapper.sendSignal(SIGTERM);
+    QVERIFY(m_wrapper.waitForExit(5000));
+}
+
+void TestFsWrapper::cleanupTestCase()
+{
+    // QDir reads names as UTF-8 and cannot remove those that are not.
+    const QByteArray odd = QFile::encodeName(media(QStringLiteral("odd")));
+    for (const char *name : {"/bad\xfe.mp3", "/bad\xff.mp3", "/dir\xfe/inside.txt"})
+        ::unlink(odd + name);
+    ::rmdir(odd + "/dir\xfe");
 }
 
 QTEST_GUILESS_MAIN(TestFsWrapper)
