@@ -97,7 +97,7 @@ void TestTuvoPlaylistStore::durations_data()
 {
     QTest::addColumn<QByteArray>("seconds");
     QTest::addColumn<QVariant>("expected"); // invalid: no duration
-    const QVariant top(uint(std::numeric_limits<int>::max()));
+    const QVariant top = QVariant(uint(std::numeric_limits<int>::max()));
     QTest::newRow("rounded") << QByteArray("211.6") << QVariant(212u);
     QTest::newRow("unknown") << QByteArray("-1") << QVariant();
     QTest::newRow("not a number") << QByteArray("nan") << QVariant();
