@@ -55,6 +55,11 @@ if command -v systemd-analyze >/dev/null; then
 else
     echo "systemd-analyze is missing: units not verified"
 fi
+# The shell completions parse.
+bash -n "$prefix/share/bash-completion/completions/tuvo-client" || fail "bash completion"
+if command -v zsh >/dev/null; then
+    zsh -n "$prefix/share/zsh/site-functions/_tuvo-client" || fail "zsh completion"
+fi
 
 # The README's plugin, built from the README's own text.
 mkdir "$scratch/readme"
