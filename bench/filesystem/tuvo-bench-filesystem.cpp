@@ -256,23 +256,32 @@ void writeConfig(const QString &home, const QString &name, const QByteArray &tex
         file.write(text);
 }
 
+// A wrapper of the filesystem plugin whose one media folder is \a data, and this process
+// as the receiver of its source's results.
+bool startSource(Wrapper &wrapper, Receiver &receiver, const QString &home, const QString &data, QString *service)
+{
+    wrapper.home = home;
+    writeConfig(wrapper.home, QStringLiteral("filesystem-plugin.conf"), "root=" + QFile::encodeName(data) + "\n");
+    if (!wrapper.start(QStringLiteral(TUVO_FILESYSTEM_PLUGIN), QStringLiteral("libtuvo_filesystem_plugin"))) {
+        print(QStringLiteral("the wrapper did not start"));
+        return false;
+    }
+    *service = sourceName();
+    if (!QDBusConnection::sessionBus().registerVirtualObject(
+            QStringLiteral("/com/oxbel/tuvo/proxy_source/") + service->mid(SourcePrefix.size()), &receiver)) {
+        print(QStringLiteral("cannot register the proxy source"));
+        return false;
+    }
+    return true;
+}
+
 void benchBrowse(const QString &data, const QString &scratch)
 {
     Receiver receiver;
     Wrapper wrapper;
-    wrapper.home = scratch + QStringLiteral("/home-source");
-    writeConfig(wrapper.home, QStringLiteral("filesystem-plugin.conf"),
-                "root=" + QFile::encodeName(data) + "\n");
-    if (!wrapper.start(QStringLiteral(TUVO_FILESYSTEM_PLUGIN), QStringLiteral("libtuvo_filesystem_plugin"))) {
-        print(QStringLiteral("the wrapper did not start"));
+    QString service;
+    if (!startSource(wrapper, receiver, scratch + QStringLiteral("/home-source"), data, &service))
         return;
-    }
-    const QString service = sourceName();
-    if (!QDBusConnection::sessionBus().registerVirtualObject(
-            QStringLiteral("/com/oxbel/tuvo/proxy_source/") + service.mid(SourcePrefix.size()), &receiver)) {
-        print(QStringLiteral("cannot register the proxy source"));
-        return;
-    }
     const qint64 pid = wrapper.process.processId();
     print(QStringLiteral("wrapper at rest: %1 kB resident").arg(BenchProcessMemory::residentKiB(pid)));
 
@@ -422,18 +431,9 @@ void benchScale(const QString &data, const QString &scratch, int count)
 {
     Receiver receiver;
     Wrapper wrapper;
-    wrapper.home = scratch + QStringLiteral("/home-scale");
-    writeConfig(wrapper.home, QStringLiteral("filesystem-plugin.conf"), "root=" + QFile::encodeName(data) + "\n");
-    if (!wrapper.start(QStringLiteral(TUVO_FILESYSTEM_PLUGIN), QStringLiteral("libtuvo_filesystem_plugin"))) {
-        print(QStringLiteral("the wrapper did not start"));
+    QString service;
+    if (!startSource(wrapper, receiver, scratch + QStringLiteral("/home-scale"), data, &service))
         return;
-    }
-    const QString service = sourceName();
-    if (!QDBusConnection::sessionBus().registerVirtualObject(
-            QStringLiteral("/com/oxbel/tuvo/proxy_source/") + service.mid(SourcePrefix.size()), &receiver)) {
-        print(QStringLiteral("cannot register the proxy source"));
-        return;
-    }
     const qint64 pid = wrapper.process.processId();
     print(QStringLiteral("wrapper at rest: %1 KiB resident").arg(BenchProcessMemory::residentKiB(pid)));
     double plainRate = 0;
