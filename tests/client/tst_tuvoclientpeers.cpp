@@ -60,7 +60,8 @@ public:
     QString introspect(const QString &) const override { return {}; }
     bool handleMessage(const QDBusMessage &call, const QDBusConnection &connection) override
     {
-        calls.append(call.interface().section(QLatin1Char('.'), -1) + QLatin1Char('.') + call.member() + QLatin1Char(':') + call.signature() + QLatin1Char(':') + text(call.arguments()));
+        calls.append(call.interface().section(QLatin1Char('.'), -1) + QLatin1Char('.') + call.member() + QLatin1Char(':')
+                     + call.signature() + QLatin1Char(':') + text(call.arguments()));
         pending.append(call);
         const QString error = replies.value(call.member()).value(0).toString();
         if (!frozen)
@@ -236,7 +237,8 @@ private Q_SLOTS:
             } else if (w[0] == "end") {
                 sendBrowse({TuvoBrowseResultDBusStruct()});
             } else if (w[0] == "wrong") {
-                QDBusMessage m = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), TuvoBusNames::proxySourceObjectPath(Fake), Proxy, "browse_result");
+                QDBusMessage m = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(),
+                                                                TuvoBusNames::proxySourceObjectPath(Fake), Proxy, "browse_result");
                 m << 7u << QStringLiteral("not a batch");
                 QCOMPARE(peer.bus.call(m, QDBus::BlockWithGui, 5000).errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
             } else if (w[0] == "rows") {
@@ -255,7 +257,8 @@ private Q_SLOTS:
             } else if (w[0] == "leave") {
                 peer.leave();
             } else if (w[0] == "ping") {
-                const QDBusMessage ping = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), "/", "org.freedesktop.DBus.Peer", "Ping");
+                const QDBusMessage ping = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), "/",
+                                                                         "org.freedesktop.DBus.Peer", "Ping");
                 QCOMPARE(peer.bus.call(ping, QDBus::BlockWithGui).type(), QDBusMessage::ReplyMessage);
             } else if (w[0] == "freeze" || w[0] == "refuse") {
                 peer.frozen = w[0] == "freeze";
@@ -271,6 +274,8 @@ private Q_SLOTS:
                 clock.start();
             } else if (w[0] == "call") {
                 QVERIFY(peer.waitFor(w[1]));
+            } else {
+                QFAIL(qPrintable(step));
             }
         }
         if (!error.isEmpty()) {
@@ -351,11 +356,13 @@ private Q_SLOTS:
         if (method == "set_extension_property") renderer.setProperty("volume", 500, done);
         if (method == "get_status")
             renderer.getStatus([&](const TuvoClientError &e, const TuvoClientRendererStatus &s) {
-                value = QStringLiteral("%1 %2 %3 %4").arg(s.playlistId).arg(s.playlistIndex).arg(TuvoRendererWire::stateName(s.state), TuvoRendererWire::stateName(17));
+                value = QStringLiteral("%1 %2 %3 %4").arg(s.playlistId).arg(s.playlistIndex)
+                            .arg(TuvoRendererWire::stateName(s.state), TuvoRendererWire::stateName(17));
                 reported = e;
             });
         if (method == "get_position") renderer.getPosition([&](const TuvoClientError &e, quint32) { reported = e; });
-        if (method == "get_extension_property") renderer.getProperty("volume", [&](const TuvoClientError &e, const QVariant &v) { value = typed(v); reported = e; });
+        if (method == "get_extension_property")
+            renderer.getProperty("volume", [&](const TuvoClientError &e, const QVariant &v) { value = typed(v); reported = e; });
         if (method == "get_current_media_info")
             renderer.getCurrentMediaInfo("duration", [&](const TuvoClientError &e, const TuvoMediaInfoDBusStruct &i) {
                 QStringList parts{i.uuid};
@@ -399,8 +406,10 @@ private Q_SLOTS:
                                   << false << QStringList{"property volume int:40", "signal property_changed"};
         QTest::newRow("error") << r << "error" << QVariantList{104, "broken"} << false << QStringList{"error 104 broken", "signal error"};
         QTest::newRow("a stranger's state") << r << "state_changed" << QVariantList{4} << true << QStringList();
-        QTest::newRow("container") << s << "container_changed" << QVariantList{"albums"} << false << QStringList{"container albums", "signal container_changed"};
-        QTest::newRow("source metadata") << s << "metadata_changed" << QVariantList{"track_1"} << false << QStringList{"changed track_1", "signal metadata_changed"};
+        QTest::newRow("container") << s << "container_changed" << QVariantList{"albums"} << false
+                                   << QStringList{"container albums", "signal container_changed"};
+        QTest::newRow("source metadata") << s << "metadata_changed" << QVariantList{"track_1"} << false
+                                         << QStringList{"changed track_1", "signal metadata_changed"};
     }
 
     void objectSignals()
@@ -423,12 +432,15 @@ private Q_SLOTS:
         } else {
             auto *r = new TuvoClientRenderer(infoOf(peer, RendererBus));
             connect(r, &TuvoClientRenderer::stateChanged, this, [&](int state) { log << "state " + QString::number(state); });
-            connect(r, &TuvoClientRenderer::metadataChanged, this, [&](const QString &k, const QVariantList &v) { log << "metadata " + k + ' ' + Peer::text(v); });
+            connect(r, &TuvoClientRenderer::metadataChanged, this,
+                    [&](const QString &k, const QVariantList &v) { log << "metadata " + k + ' ' + Peer::text(v); });
             connect(r, &TuvoClientRenderer::bufferingInfo, this, [&](double status) { log << "buffering " + QString::number(status); });
-            connect(r, &TuvoClientRenderer::errorOccurred, this, [&](int code, const QString &m) { log << QStringLiteral("error %1 ").arg(code) + m; });
+            connect(r, &TuvoClientRenderer::errorOccurred, this,
+                    [&](int code, const QString &m) { log << QStringLiteral("error %1 ").arg(code) + m; });
             object.reset(r);
         }
-        connect(object.get(), &TuvoClientObject::propertyChanged, this, [&](const QString &n, const QVariant &v) { log << "property " + n + ' ' + v.typeName() + ':' + v.toString(); });
+        connect(object.get(), &TuvoClientObject::propertyChanged, this,
+                [&](const QString &n, const QVariant &v) { log << "property " + n + ' ' + v.typeName() + ':' + v.toString(); });
         connect(object.get(), &TuvoClientObject::signalReceived, this, [&](const QString &, const QString &m) { log << "signal " + m; });
         QVERIFY((stranger ? other : peer).send(interface, member, args));
         // Then one the peer surely sends, to know the row's signal has come if it ever does.

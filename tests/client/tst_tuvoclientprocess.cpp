@@ -104,7 +104,9 @@ class tst_TuvoClientProcess : public QObject
             QStringList words{QStringLiteral("'" TUVO_CLIENT_BINARY "'")};
             for (const QString &word : args.mid(1))
                 words.append(QLatin1Char('\'') + word + QLatin1Char('\''));
-            client.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("source '" TUVO_CLIENT_COMPLETION "'; COMP_WORDS=(%1); COMP_CWORD=%2; _tuvo_client; printf '%s\\n' \"${COMPREPLY[@]}\"").arg(words.join(QLatin1Char(' '))).arg(words.size() - 1)});
+            const QString script = QStringLiteral("source '" TUVO_CLIENT_COMPLETION "'; COMP_WORDS=(%1); COMP_CWORD=%2; "
+                                                  "_tuvo_client; printf '%s\\n' \"${COMPREPLY[@]}\"");
+            client.start(QStringLiteral("bash"), {QStringLiteral("-c"), script.arg(words.join(QLatin1Char(' '))).arg(words.size() - 1)});
         } else {
             client.start(QStringLiteral(TUVO_CLIENT_BINARY), args);
         }
@@ -157,6 +159,9 @@ private Q_SLOTS:
         QTest::newRow("missing source") << up << QStringList{"browse", "no_source"} << 3 << "^$" << "no_source" << none;
         QTest::newRow("a source is no renderer") << up << QStringList{"play", "s_one"} << 3 << "^$" << "s_one" << none;
         QTest::newRow("missing plugin") << up << QStringList{"--plugin", "nothing", "list"} << 3 << "^$" << "nothing" << none;
+        QTest::newRow("help") << QStringList() << QStringList{"--help"} << 0 << "\n  browse .*\n  seek " << "^$" << QStringList();
+        QTest::newRow("help of a verb") << QStringList() << QStringList{"help", "seek"} << 0 << "^Usage: tuvo-client \\[OPTIONS\\] seek" << "^$"
+                                        << QStringList();
         QTest::newRow("usage") << up << QStringList{"stop"} << 2 << "^$" << "stop needs RENDERER" << none;
 
         const QStringList playlist = up + QStringList{"ctl|renderer/r_one|add_playlist|list_one|l:sample:///track_1"};
@@ -210,8 +215,11 @@ private Q_SLOTS:
             ordered += QStringLiteral("%1 +item_%1 +index=%1 title=\"Item %1\"\n").arg(i);
         QTest::newRow("browse in order") << browse + QStringList{"is|source/s_one|last_browse|[albums,low,[],3u,25u]", "ctl|source/s_one|deliver_results|$ID|i:25|i:24"}
             << QStringList{"browse", "s_one", "albums", "--skip", "3", "--count", "25", "--predicate", "low"} << 0 << ordered + "$" << "^$" << QStringList();
-        QTest::newRow("browse, every type in json") << browse + QStringList{"ctl|source/s_one|deliver_result|$ID|$ID|item_0|M|u:0|i:0"}
-            << QStringList{"browse", "s_one", "--json"} << 0
+        const QStringList everyType = browse + QStringList{"ctl|source/s_one|deliver_result|$ID|$ID|item_0|M|u:0|i:0"};
+        QTest::newRow("browse, every type") << everyType << QStringList{"browse", "s_one"} << 0
+            << "^INDEX[^\n]*\n0 +item_0 +bool=true double=0.25 int=-1 int64=1099511627775 string=\"Title 1\" uint=1 uint64=288230376151711744\n$"
+            << "^$" << QStringList();
+        QTest::newRow("browse, every type in json") << everyType << QStringList{"browse", "s_one", "--json"} << 0
             << "^\\{\"id\":\"item_0\",\"index\":0,\"metadata\":\\{\"bool\":true,\"double\":0.25,\"int\":-1,\"int64\":1099511627775,"
                "\"string\":\"Title 1\",\"uint\":1,\"uint64\":288230376151711744\\},\"remaining\":0,\"types\":\\{\"bool\":\"bool\","
                "\"double\":\"double\",\"int\":\"int\",\"int64\":\"int64\",\"string\":\"string\",\"uint\":\"uint\",\"uint64\":\"uint64\"\\}\\}\n$"
@@ -329,7 +337,8 @@ private Q_SLOTS:
             } else if (what == QLatin1String("ctl")) {
                 QCOMPARE(control(step, id).type(), QDBusMessage::ReplyMessage);
             } else if (what == QLatin1String("is") || what == QLatin1String("until")) { // the control's answer, rendered
-                const QString expected = QString(step.last()).replace(QLatin1String("$ID"), QString::number(id)).remove(QRegularExpression(QStringLiteral("^=")));
+                const QString expected = QString(step.last()).replace(QLatin1String("$ID"), QString::number(id))
+                                             .remove(QRegularExpression(QStringLiteral("^=")));
                 QString got;
                 (void)QTest::qWaitFor([&] {
                     QStringList parts;
@@ -375,6 +384,8 @@ private Q_SLOTS:
                 QTest::qWait(value.toInt());
             } else if (what == QLatin1String("max")) { // the client ends within this many ms
                 maxMs = value.toInt();
+            } else {
+                QFAIL(qPrintable(line));
             }
         }
         QVERIFY(started);
@@ -391,7 +402,8 @@ private Q_SLOTS:
             return;
         QStringList reached;
         for (const QString &renderer : {QStringLiteral("r_one"), QStringLiteral("r_two")}) {
-            for (const QString &call : control({QString(), QStringLiteral("renderer/") + renderer, QStringLiteral("calls")}, 0).arguments().value(0).toStringList())
+            const QDBusMessage answer = control({QString(), QStringLiteral("renderer/") + renderer, QStringLiteral("calls")}, 0);
+            for (const QString &call : answer.arguments().value(0).toStringList())
                 reached.append(renderer + QLatin1Char(':') + call);
         }
         QCOMPARE(reached, calls == QStringList{QStringLiteral("none")} ? QStringList() : calls);
