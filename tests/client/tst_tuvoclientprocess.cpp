@@ -132,6 +132,12 @@ private Q_SLOTS:
 
     void runs_data()
     {
+        // Script steps, "|" between words: wrapper, failing (a wrapper whose plugin fails),
+        // activate, "ctl|OBJECT|MEMBER|ARGS..." (a control of the test plugin), "is|...|ANSWER"
+        // and "until|...|=ANSWER" (a control's answer, waited for), "op|browses" (the id, $ID,
+        // of the operation the client started), "cli|ARGS..." (another tuvo-client, to succeed),
+        // run, out|TEXT, err|TEXT, complete, "sig|N", exit, freeze, kill, "name|BUS|1/0",
+        // "wrapperexit|CODE", "wait|MS", "max|MS" (the client's time limit).
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
