@@ -1,9 +1,8 @@
-// tuvo-client as a real process against the real wrapper on a private bus, with the
-// test plugin, whose controls on the bus tell what reached its objects and make them
-// answer and signal.
-
+// tuvo-client as a real process against the real wrapper and the test plugin on a private
+// bus. Each row is a script: start the wrapper, drive the test plugin through its controls,
+// run tuvo-client (alongside the script from "run" on), then check its exit status and
+// output and what reached the renderers.
 #include "BusClient.h"
-#include "ClientProcess.h"
 #include "TestBus.h"
 #include "TestPaths.h"
 #include "WrapperProcess.h"
@@ -11,10 +10,9 @@
 #include <TuvoDBusValue.h>
 
 #include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusVariant>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -22,54 +20,58 @@
 
 #include <csignal>
 #include <memory>
+#include <tuple>
 
 namespace {
-const QString TestPluginName = QStringLiteral("libtuvo_test_plugin");
-const QString TestControlService = QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_test_plugin");
-const QString TestPluginService = QStringLiteral("com.oxbel.tuvo.testplugin");
-const QString Objects = QStringLiteral("source:s_one:Test Plugin:Source One;"
-                                       "renderer:r_one:Test Plugin:Renderer One;"
+const QString Objects = QStringLiteral("source:s_one:Test Plugin:Source One;renderer:r_one:Test Plugin:Renderer One;"
                                        "renderer:r_two:Test Plugin:Renderer Two");
-const QString SourceOne = QStringLiteral("com.oxbel.tuvo.source.Test-Plugin.s_one");
-const QString RendererOne = QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.r_one");
-const QString RendererTwo = QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.r_two");
 
-// Metadata of every type a client can hand the test source over the bus.
-QVariantMap metadataOf(int i)
+// A control argument from its text: u:, i:, d:, b: typed, v: in a variant, l: a string
+// list, L: a list of strings and ints, M: metadata of every type, I: a media info.
+QVariant argument(const QString &text)
 {
-    return {{QStringLiteral("bool"), i % 2 == 0},
-            {QStringLiteral("double"), i + 0.25},
-            {QStringLiteral("int"), -i},
-            {QStringLiteral("int64"), (qlonglong(i) << 40) - 1},
-            {QStringLiteral("string"), QStringLiteral("Title %1").arg(i)},
-            {QStringLiteral("uint"), uint(i)},
-            {QStringLiteral("uint64"), qulonglong(i) << 58}};
-}
-
-QList<QJsonObject> jsonLines(const QString &text)
-{
-    QList<QJsonObject> objects;
-    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString &line : lines) {
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-        if (error.error != QJsonParseError::NoError || !document.isObject())
-            return {};
-        objects.append(document.object());
+    const QString v = text.mid(2);
+    const auto item = [](const QString &s) { bool ok; const int i = s.toInt(&ok); return ok ? QVariant(i) : QVariant(s); };
+    if (text.startsWith(QLatin1String("u:")))
+        return v.toUInt();
+    if (text.startsWith(QLatin1String("i:")))
+        return v.toInt();
+    if (text.startsWith(QLatin1String("d:")))
+        return v.toDouble();
+    if (text.startsWith(QLatin1String("b:")))
+        return v == QLatin1String("true");
+    if (text.startsWith(QLatin1String("v:")))
+        return QVariant::fromValue(QDBusVariant(v == QLatin1String("true") ? QVariant(true) : item(v)));
+    if (text.startsWith(QLatin1String("l:")))
+        return v.split(QLatin1Char(','));
+    if (text.startsWith(QLatin1String("L:"))) {
+        QVariantList list;
+        for (const QString &s : v.split(QLatin1Char(',')))
+            list.append(item(s));
+        return list;
     }
-    return objects;
+    if (text == QLatin1String("M"))
+        return QVariantMap{{"bool", true}, {"double", 0.25}, {"int", -1}, {"int64", (qlonglong(1) << 40) - 1},
+                           {"string", "Title 1"}, {"uint", 1u}, {"uint64", qulonglong(1) << 58}};
+    if (text == QLatin1String("I"))
+        return QVariantMap{{"artist", QVariantList{QVariant::fromValue(QDBusVariant("Ada")),
+                                                   QVariant::fromValue(QDBusVariant("Ben"))}},
+                           {"duration", 212u}, {"title", "Low Tide"}};
+    return text;
 }
 
-// The cells of the table rows (without the header) of list's output.
-QList<QStringList> tableRows(const QString &text)
+// A reply as text: lists in brackets, unsigned numbers with a "u".
+QString render(const QVariant &value)
 {
-    QList<QStringList> rows;
-    QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (!lines.isEmpty())
-        lines.removeFirst();
-    for (const QString &line : qAsConst(lines))
-        rows.append(line.split(QRegularExpression(QStringLiteral("\\s{2,}"))));
-    return rows;
+    const QVariant v = TuvoDBusValue::plain(value);
+    if (v.metaType() == QMetaType::fromType<uint>())
+        return v.toString() + QLatin1Char('u');
+    if (v.metaType() != QMetaType::fromType<QVariantList>() && v.metaType() != QMetaType::fromType<QStringList>())
+        return v.toString();
+    QStringList items;
+    for (const QVariant &item : v.toList())
+        items.append(render(item));
+    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
 }
 } // namespace
 
@@ -80,804 +82,337 @@ class tst_TuvoClientProcess : public QObject
     QTemporaryDir home;
     std::unique_ptr<WrapperProcess> wrapper;
     std::unique_ptr<BusClient> activator;
-    std::unique_ptr<BusClient> controller;
+    BusClient controller;
+    QProcess client;
+    QByteArray stdOut, stdErr;
+    QElapsedTimer clock;
 
-    void startWrapper(const QString &objects = Objects)
+    // Calls control \a step[1] ("source/s_one", "plugin") of the test plugin.
+    QDBusMessage control(QStringList step, uint id)
     {
-        wrapper = std::make_unique<WrapperProcess>();
-        wrapper->setHome(home.path());
-        wrapper->setEnv(QStringLiteral("TUVO_TEST_PLUGIN_OBJECTS"), objects);
-        QVERIFY(wrapper->startWithPlugin(TestPaths::testPlugin()));
+        const QString object = step.value(1), kind = object.section(QLatin1Char('/'), 0, 0);
+        QVariantList args;
+        for (const QString &text : step.mid(3))
+            args.append(text == QLatin1String("$ID") ? QVariant(id) : argument(text));
+        return controller.call(QStringLiteral("com.oxbel.tuvo.testplugin"),
+                               QStringLiteral("/com/oxbel/tuvo/test") + (kind == QLatin1String("plugin") ? QString() : QLatin1Char('/') + object),
+                               QStringLiteral("com.oxbel.tuvo.test.") + kind.left(1).toUpper() + kind.mid(1), step.value(2), args);
     }
-
-    void activate()
+    void start(const QStringList &args)
     {
-        activator = std::make_unique<BusClient>();
-        QVERIFY(activator->activate(TestPluginName));
-        QVERIFY(TestBus::waitForName(RendererOne));
+        if (args.value(0) == QLatin1String("@complete")) { // the bash completion on these words
+            QStringList words{QStringLiteral("'" TUVO_CLIENT_BINARY "'")};
+            for (const QString &word : args.mid(1))
+                words.append(QLatin1Char('\'') + word + QLatin1Char('\''));
+            const QString script = QStringLiteral("source '" TUVO_CLIENT_COMPLETION "'; COMP_WORDS=(%1); COMP_CWORD=%2; "
+                                                  "_tuvo_client; printf '%s\\n' \"${COMPREPLY[@]}\"");
+            client.start(QStringLiteral("bash"), {QStringLiteral("-c"), script.arg(words.join(QLatin1Char(' '))).arg(words.size() - 1)});
+        } else {
+            client.start(QStringLiteral(TUVO_CLIENT_BINARY), args);
+        }
+        clock.start();
+        QVERIFY(client.waitForStarted(5000));
     }
-
-    QDBusMessage rendererControl(const QString &uuid, const QString &member, const QVariantList &args = {})
+    bool waitFor(const std::function<bool()> &done, int ms = 10000)
     {
-        if (!controller)
-            controller = std::make_unique<BusClient>();
-        return controller->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test/renderer/") + uuid,
-                                QStringLiteral("com.oxbel.tuvo.test.Renderer"), member, args);
-    }
-
-    QDBusMessage pluginControl(const QString &member, const QVariantList &args = {})
-    {
-        if (!controller)
-            controller = std::make_unique<BusClient>();
-        return controller->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test"),
-                                QStringLiteral("com.oxbel.tuvo.test.Plugin"), member, args);
-    }
-
-    QDBusMessage sourceControl(const QString &uuid, const QString &member, const QVariantList &args = {})
-    {
-        if (!controller)
-            controller = std::make_unique<BusClient>();
-        return controller->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test/source/") + uuid,
-                                QStringLiteral("com.oxbel.tuvo.test.Source"), member, args);
-    }
-
-    QDBusMessage propertyControl(const QString &uuid, const QString &member, const QVariantList &args = {})
-    {
-        if (!controller)
-            controller = std::make_unique<BusClient>();
-        return controller->call(TestPluginService, QStringLiteral("/com/oxbel/tuvo/test/properties/") + uuid,
-                                QStringLiteral("com.oxbel.tuvo.test.Properties"), member, args);
-    }
-
-    // The id of the operation a tuvo-client process started on s_one, once it is there.
-    uint waitForOperation(const QString &list)
-    {
-        QList<uint> ids;
-        const bool started = QTest::qWaitFor([&] {
-            ids = qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), list).arguments().value(0));
-            return !ids.isEmpty();
-        }, 10000);
-        return started ? ids.value(0) : 0;
-    }
-
-    QStringList rendererCalls(const QString &uuid)
-    {
-        return rendererControl(uuid, QStringLiteral("calls")).arguments().value(0).toStringList();
+        return QTest::qWaitFor([&] { stdOut += client.readAllStandardOutput(); stdErr += client.readAllStandardError(); return done(); }, ms);
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(home.isValid());
-        QVERIFY(QFile::exists(ClientProcess::program()));
-    }
-
     void cleanup()
     {
+        client.kill();
+        client.waitForFinished(5000);
         if (wrapper)
             wrapper->sendSignal(SIGCONT);
-        controller.reset();
         activator.reset();
         wrapper.reset();
-        QVERIFY(TestBus::waitForName(TestControlService, false));
+        QVERIFY(TestBus::waitForName(QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_test_plugin"), false));
     }
 
-    void nothingOnTheBusPrintsNothing()
+    void runs_data()
     {
-        for (const QStringList &args : {QStringList{QStringLiteral("list")},
-                                        QStringList{QStringLiteral("list"), QStringLiteral("--json")}}) {
-            const ClientProcess::Result result = ClientProcess::run(args);
-            QVERIFY(result.finished);
-            QCOMPARE(result.exitCode, 0);
-            QCOMPARE(result.out, QString());
-            QCOMPARE(result.err, QString());
-        }
-    }
-
-    void listShowsTheNamesOtherVerbsAccept()
-    {
-        startWrapper();
-        activate();
-        const ClientProcess::Result table = ClientProcess::run({QStringLiteral("list")});
-        QCOMPARE(table.exitCode, 0);
-        QVERIFY2(table.out.startsWith(QLatin1String("KIND")), qPrintable(table.out));
-        const QList<QStringList> rows = tableRows(table.out);
-        QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows.at(0), (QStringList{QStringLiteral("plugin"), TestPluginName, TestPluginName,
-                                          TestControlService, QStringLiteral("-")}));
-        QCOMPARE(rows.at(1), (QStringList{QStringLiteral("source"), QStringLiteral("s_one"), TestPluginName,
-                                          SourceOne, QStringLiteral("Source One")}));
-        QCOMPARE(rows.at(2).value(1), QStringLiteral("r_one"));
-        QCOMPARE(rows.at(2).value(4), QStringLiteral("Renderer One"));
-        QCOMPARE(rows.at(3).value(3), RendererTwo);
-
-        const ClientProcess::Result json = ClientProcess::run({QStringLiteral("list"), QStringLiteral("renderer"),
-                                                               QStringLiteral("--json")});
-        QCOMPARE(json.exitCode, 0);
-        const QList<QJsonObject> objects = jsonLines(json.out);
-        QCOMPARE(objects.size(), 2);
-        QCOMPARE(objects.at(0).value(QStringLiteral("kind")).toString(), QStringLiteral("renderer"));
-        QCOMPARE(objects.at(0).value(QStringLiteral("name")).toString(), QStringLiteral("r_one"));
-        QCOMPARE(objects.at(0).value(QStringLiteral("bus_name")).toString(), RendererOne);
-        QCOMPARE(objects.at(0).value(QStringLiteral("plugin")).toString(), TestPluginName);
-        QCOMPARE(objects.at(0).value(QStringLiteral("owner")).toString(), TestBus::owner(RendererOne));
-        QCOMPARE(objects.at(1).value(QStringLiteral("title")).toString(), QStringLiteral("Renderer Two"));
-
-        // What list prints in NAME and BUS-NAME is what the verbs take.
-        for (const QStringList &row : rows) {
-            if (row.value(0) != QLatin1String("renderer"))
-                continue;
-            for (const QString &name : {row.value(1), row.value(3)}) {
-                const ClientProcess::Result stop = ClientProcess::run({QStringLiteral("stop"), name});
-                QVERIFY2(stop.exitCode == 0, qPrintable(name + stop.err));
-            }
-        }
-        QCOMPARE(rendererCalls(QStringLiteral("r_two")), (QStringList{QStringLiteral("stop()"), QStringLiteral("stop()")}));
-    }
-
-    void namesThatDoNotNameOneObject_data()
-    {
+        // Script steps, "|" between words: wrapper, failing (a wrapper whose plugin fails),
+        // activate, "ctl|OBJECT|MEMBER|ARGS..." (a control of the test plugin), "is|...|ANSWER"
+        // and "until|...|=ANSWER" (a control's answer, waited for), "op|browses" (the id, $ID,
+        // of the operation the client started), "cli|ARGS..." (another tuvo-client, to succeed),
+        // run, out|TEXT, err|TEXT, complete, "sig|N", exit, freeze, kill, "name|BUS|1/0",
+        // "wrapperexit|CODE", "wait|MS", "max|MS" (the client's time limit).
+        QTest::addColumn<QStringList>("script");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("errorMentions");
+        QTest::addColumn<QString>("out"); // regular expressions
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QStringList>("calls"); // at r_one and r_two, unless empty
 
-        QTest::newRow("ambiguous prefix") << QStringList{"stop", "r_"} << 4 << QStringList{RendererOne, RendererTwo};
-        QTest::newRow("ambiguous bus name prefix")
-            << QStringList{"status", "com.oxbel.tuvo.renderer.Test"} << 4 << QStringList{RendererOne, RendererTwo};
-        QTest::newRow("missing renderer") << QStringList{"stop", "nothing"} << 3 << QStringList{"nothing"};
-        QTest::newRow("missing source") << QStringList{"browse", "no_source"} << 3 << QStringList{"no_source"};
-        QTest::newRow("a source is no renderer") << QStringList{"play", "s_one"} << 3 << QStringList{"s_one"};
-        QTest::newRow("missing plugin") << QStringList{"--plugin", "nothing", "list"} << 3 << QStringList{"nothing"};
-        QTest::newRow("usage") << QStringList{"stop"} << 2 << QStringList{"stop needs RENDERER"};
+        const QStringList up{"wrapper", "activate"};
+        const QString r1 = "com.oxbel.tuvo.renderer.Test-Plugin.r_one", r2 = "com.oxbel.tuvo.renderer.Test-Plugin.r_two";
+        const QStringList none{"none"};
+        QTest::newRow("nothing to list") << QStringList() << QStringList{"list"} << 0 << "^$" << "^$" << QStringList();
+        QTest::newRow("nothing to list, json") << QStringList() << QStringList{"list", "-j"} << 0 << "^$" << "^$" << QStringList();
+        QTest::newRow("list") << up << QStringList{"list"} << 0
+            << "^KIND .*\nplugin +libtuvo_test_plugin +libtuvo_test_plugin +com.oxbel.tuvo.plugin.libtuvo_test_plugin +-\n"
+               "source +s_one +libtuvo_test_plugin +com.oxbel.tuvo.source.Test-Plugin.s_one +Source One\nrenderer +r_one +\\S+ +"
+               + r1 + " +Renderer One\nrenderer +r_two .*\n$" << "^$" << none;
+        QTest::newRow("list renderers, json") << up << QStringList{"list", "renderer", "--json"} << 0
+            << "^\\{\"bus_name\":\"" + r1 + "\",\"kind\":\"renderer\",\"name\":\"r_one\",\"owner\":\":1\\.\\d+\",\"plugin\":"
+               "\"libtuvo_test_plugin\",\"plugin_name\":\"\",\"title\":\"Renderer One\"\\}\n\\{[^\n]*\"title\":\"Renderer Two\"\\}\n$" << "^$" << none;
+        QTest::newRow("the name list prints") << up << QStringList{"stop", "r_two"} << 0 << "^$" << "^$" << QStringList{"r_two:stop()"};
+        QTest::newRow("the bus name list prints") << up << QStringList{"stop", r2} << 0 << "^$" << "^$" << QStringList{"r_two:stop()"};
+        QTest::newRow("ambiguous prefix") << up << QStringList{"stop", "r_"} << 4 << "^$" << r1 + ".*" + r2 << none;
+        QTest::newRow("ambiguous bus name") << up << QStringList{"status", "com.oxbel.tuvo.renderer.Test"} << 4 << "^$" << r1 + ".*" + r2 << none;
+        QTest::newRow("missing renderer") << up << QStringList{"stop", "nothing"} << 3 << "^$" << "nothing" << none;
+        QTest::newRow("missing source") << up << QStringList{"browse", "no_source"} << 3 << "^$" << "no_source" << none;
+        QTest::newRow("a source is no renderer") << up << QStringList{"play", "s_one"} << 3 << "^$" << "s_one" << none;
+        QTest::newRow("missing plugin") << up << QStringList{"--plugin", "nothing", "list"} << 3 << "^$" << "nothing" << none;
+        QTest::newRow("help") << QStringList() << QStringList{"--help"} << 0 << "\n  browse .*\n  seek " << "^$" << QStringList();
+        QTest::newRow("help of a verb") << QStringList() << QStringList{"help", "seek"} << 0 << "^Usage: tuvo-client \\[OPTIONS\\] seek" << "^$"
+                                        << QStringList();
+        QTest::newRow("usage") << up << QStringList{"stop"} << 2 << "^$" << "stop needs RENDERER" << none;
+
+        const QStringList playlist = up + QStringList{"ctl|renderer/r_one|add_playlist|list_one|l:sample:///track_1"};
+        const QStringList assigned = playlist + QStringList{"cli|assign-playlist|r_one|list_one", "ctl|renderer/r_one|clear_calls"};
+        const QList<std::tuple<const char *, QStringList, QString>> commands{
+            {"play", {"play", "r_one"}, "play()"},
+            {"play uri", {"play", "r_one", "sample:///track_1"}, "playUri(\"sample:///track_1\", 0)"},
+            {"play uri at", {"play", "r_one", "sample:///track_1", "--start", "30"}, "playUri(\"sample:///track_1\", 30)"},
+            {"play with content type", {"play", "r_one", "file:///a.ogg", "--content-type", "audio/ogg"},
+             "playUriWithContentType(\"file:///a.ogg\", \"audio/ogg\")"},
+            {"pause", {"pause", "r_one"}, "pause()"},
+            {"pause at", {"pause", "--at", "12", "r_one"}, "pauseAt(12)"},
+            {"resume", {"resume", "r_one"}, "resume()"},
+            {"stop", {"stop", "r_one"}, "stop()"},
+            {"seek to", {"seek", "r_one", "30"}, "setPosition(30, 0)"},
+            {"seek ahead", {"seek", "r_one", "+10"}, "setPosition(10, 1)"},
+            {"seek back", {"seek", "r_one", "-10"}, "setPosition(10, 2)"},
+            {"seek back, suffix", {"seek", "r_one", "7-"}, "setPosition(7, 2)"},
+            {"assign playlist", {"assign-playlist", "r_one", "list_one"}, "assignPlaylist(\"list_one\")"},
+            {"next", {"next", "r_one"}, "next()"},
+            {"previous", {"previous", "r_one"}, "previous()"},
+            {"goto", {"goto", "r_one", "2"}, "gotoIndex(2)"}};
+        for (const auto &[name, args, call] : commands) {
+            const bool navigates = QStringList{"next", "previous", "goto"}.contains(args.first());
+            QTest::newRow(name) << (navigates ? assigned : playlist) << args << 0 << "^$" << "^$" << QStringList{"r_one:" + call};
+        }
+
+        QStringList queries = up;
+        for (const char *query : {"status", "position", "media_info"})
+            queries << QStringLiteral("ctl|renderer/r_one|set_query_mode|%1|now").arg(query);
+        queries << "ctl|renderer/r_one|set_status|list_one|u:2|i:1|track_7" << "ctl|renderer/r_one|set_position|u:42"
+                << "ctl|renderer/r_one|set_media_info|track_7|I";
+        QTest::newRow("status") << queries << QStringList{"status", "r_one"} << 0 << "^STATE.*\nplaying +list_one +2 +track_7\n$" << "^$" << QStringList();
+        QTest::newRow("status, json") << queries << QStringList{"status", "r_one", "--json"} << 0
+            << "^\\{\"object\":\"track_7\",\"playlist\":\"list_one\",\"playlist_index\":2,\"state\":1,\"state_name\":\"playing\"\\}\n$" << "^$" << QStringList();
+        QTest::newRow("position") << queries << QStringList{"position", "r_one"} << 0 << "^42\n$" << "^$" << QStringList();
+        QTest::newRow("position, json") << queries << QStringList{"position", "r_one", "-j"} << 0 << "^\\{\"position\":42\\}\n$" << "^$" << QStringList();
+        QTest::newRow("media info") << queries << QStringList{"media-info", "r_one"} << 0
+            << "^KEY.*\nid +string +track_7\nartist +string +Ada\nartist +string +Ben\nduration +uint +212\ntitle +string +Low Tide\n$" << "^$" << QStringList();
+        QTest::newRow("media info, json") << queries << QStringList{"media-info", "r_one", "duration", "--json"} << 0
+            << "^\\{\"id\":\"track_7\",\"metadata\":\\{\"duration\":\\[212\\]\\},\"types\":\\{\"duration\":\\[\"uint\"\\]\\}\\}\n$" << "^$" << QStringList();
+        QTest::newRow("media info refused") << up + QStringList{"ctl|renderer/r_one|set_query_mode|media_info|refuse"}
+            << QStringList{"media-info", "r_one"} << 1 << "^$" << "failed to get media info" << QStringList();
+        QTest::newRow("status ended by a renderer error") << up + QStringList{"run", "until|renderer/r_one|outstanding|status|=1",
+                                                                            "ctl|renderer/r_one|emit_error|i:327|no status"}
+            << QStringList{"status", "r_one"} << 1 << "^$" << "Message cancelled\\." << QStringList();
+
+        const QStringList browse = up + QStringList{"run", "op|browses"};
+        QString ordered = "^INDEX[^\n]*\n";
+        for (int i = 0; i < 25; ++i)
+            ordered += QStringLiteral("%1 +item_%1 +index=%1 title=\"Item %1\"\n").arg(i);
+        QTest::newRow("browse in order") << browse + QStringList{"is|source/s_one|last_browse|[albums,low,[],3u,25u]", "ctl|source/s_one|deliver_results|$ID|i:25|i:24"}
+            << QStringList{"browse", "s_one", "albums", "--skip", "3", "--count", "25", "--predicate", "low"} << 0 << ordered + "$" << "^$" << QStringList();
+        const QStringList everyType = browse + QStringList{"ctl|source/s_one|deliver_result|$ID|$ID|item_0|M|u:0|i:0"};
+        QTest::newRow("browse, every type") << everyType << QStringList{"browse", "s_one"} << 0
+            << "^INDEX[^\n]*\n0 +item_0 +bool=true double=0.25 int=-1 int64=1099511627775 string=\"Title 1\" uint=1 uint64=288230376151711744\n$"
+            << "^$" << QStringList();
+        QTest::newRow("browse, every type in json") << everyType << QStringList{"browse", "s_one", "--json"} << 0
+            << "^\\{\"id\":\"item_0\",\"index\":0,\"metadata\":\\{\"bool\":true,\"double\":0.25,\"int\":-1,\"int64\":1099511627775,"
+               "\"string\":\"Title 1\",\"uint\":1,\"uint64\":288230376151711744\\},\"remaining\":0,\"types\":\\{\"bool\":\"bool\","
+               "\"double\":\"double\",\"int\":\"int\",\"int64\":\"int64\",\"string\":\"string\",\"uint\":\"uint\",\"uint64\":\"uint64\"\\}\\}\n$"
+            << "^$" << QStringList();
+        const QStringList failing = browse + QStringList{"ctl|source/s_one|deliver_results|$ID|i:4|i:10", "ctl|source/s_one|deliver_error|$ID|$ID|u:7|backend gone"};
+        QTest::newRow("error after results") << failing << QStringList{"browse", "s_one"} << 1 << "^INDEX[^\n]*\n0 ([^\n]*\n){3}3 +item_3 [^\n]*\n$"
+                                             << "browse failed with error 7: backend gone" << QStringList();
+        QTest::newRow("error after results, json") << failing << QStringList{"browse", "s_one", "-j"} << 1
+            << "^(\\{\"id\".*\n){3}\\{\"id\":\"item_3\".*\n\\{\"error\":\\{\"code\":7,\"message\":\"[^\"]*backend gone\",\"type\":\"remote\"\\}\\}\n$"
+            << "browse failed with error 7: backend gone" << QStringList();
+        for (int signal : {SIGINT, SIGTERM})
+            QTest::newRow(signal == SIGINT ? "SIGINT cancels at the source" : "SIGTERM cancels at the source")
+                << browse + QStringList{"ctl|source/s_one|deliver_results|$ID|i:3|i:100", "out|\n2 ", "sig|" + QString::number(signal), "exit",
+                                        "is|source/s_one|cancelled_browses|[$IDu]"}
+                << QStringList{"browse", "s_one"} << 130 << "" << "cancelling the browse" << QStringList();
+        QTest::newRow("query") << up + QStringList{"run", "op|queries", "is|source/s_one|last_query|night ferry", "ctl|source/s_one|deliver_rows|$ID|i:12|i:11"}
+            << QStringList{"query", "s_one", "night ferry", "--json"} << 0 << "^(\\{\"index\":\\d+,\"values\":\\[\"[^\n]*\\]\\}\n){11}\\{\"index\":11,.*\n$" << "^$" << QStringList();
+        QTest::newRow("query error right after its last rows")
+            << up + QStringList{"run", "op|queries", "ctl|source/s_one|deliver_row|$ID|$ID|l:a|u:0|i:5", "ctl|source/s_one|deliver_query_error|$ID|$ID|i:-3|index lost"}
+            << QStringList{"query", "s_one", "x"} << 1 << "\"a\"" << "query failed with error -3: index lost" << QStringList();
+
+        const QStringList volume = up + QStringList{"ctl|properties/r_one|set_value|volume|v:80"};
+        QTest::newRow("get") << volume << QStringList{"get", "r_one", "volume"} << 0 << "^80\n$" << "^$" << QStringList();
+        QTest::newRow("get, json") << volume << QStringList{"get", "r_one", "volume", "--json"} << 0
+                                   << "^\\{\"property\":\"volume\",\"type\":\"int\",\"value\":80\\}\n$" << "^$" << QStringList();
+        QTest::newRow("set as the type it has") << volume << QStringList{"set", "r_one", "volume", "40"} << 0 << "^$" << "^$" << QStringList();
+        QTest::newRow("set as a type") << volume + QStringList{"cli|set|r_one|volume|40", "run", "exit", "is|properties/r_one|writes|[volume,volume];[40,41u]"}
+            << QStringList{"set", "r_one", "volume", "41", "--type", "uint"} << 0 << "^$" << "^$" << QStringList();
+        QTest::newRow("set a word as a number") << volume << QStringList{"set", "r_one", "volume", "loud"} << 2 << "^$" << "" << QStringList();
+        QTest::newRow("set refused") << volume + QStringList{"ctl|properties/r_one|set_write_result|b:false"}
+            << QStringList{"set", "r_one", "volume", "500", "--type", "int"} << 1 << "^$" << "did not accept" << QStringList();
+        QTest::newRow("watch a property") << volume + QStringList{"run", "out|value    renderer r_one volume=80 (int)", "wait|100",
+                "ctl|properties/r_one|emit_change|mute|v:true", "ctl|properties/r_one|emit_change|volume|v:55",
+                "out|signal   renderer r_one property_changed volume=55 (int)", "sig|2"}
+            << QStringList{"watch", "r_one", "volume"} << 0 << "^(?!.*mute)" << "^$" << QStringList();
+
+        const QStringList frozen = up + QStringList{"freeze"};
+        QTest::newRow("frozen renderer") << frozen + QStringList{"max|2000"} << QStringList{"--timeout", "1", "status", "r_one"} << 5 << "^$"
+                                         << r1 + " did not answer within 1 s" << QStringList();
+        QTest::newRow("frozen plugin") << frozen + QStringList{"max|1500"} << QStringList{"-t", "0.5", "--plugin", "test", "stop", "r_one"} << 5 << "^$"
+                                       << "com.oxbel.tuvo.plugin.libtuvo_test_plugin" << QStringList();
+        QTest::newRow("--plugin activates for the command") << QStringList{"wrapper", "run", "exit", "name|" + r1 + "|0"}
+            << QStringList{"--plugin", "test", "stop", "r_one"} << 0 << "^$" << "^$" << QStringList();
+        QTest::newRow("--plugin waits for a late object")
+            << up + QStringList{"run", "wait|200", "ctl|plugin|add_object|renderer|r_late|Test Plugin|Late", "exit", "is|renderer/r_late|calls|[stop()]"}
+            << QStringList{"--plugin", "libtuvo_test_plugin", "stop", "r_late"} << 0 << "^$" << "^$" << QStringList();
+        QTest::newRow("--plugin, an object that never comes") << up << QStringList{"-t", "0.3", "-p", "test", "stop", "r_never"} << 3 << "^$" << "r_never" << QStringList();
+        QTest::newRow("--plugin, a plugin that fails") << QStringList{"failing", "max|10000", "run", "exit", "wrapperexit|1"}
+            << QStringList{"-t", "20", "--plugin", "test", "stop", "r_one"} << 3 << "^$"
+            << "the process of the plugin libtuvo_test_plugin left the bus" << QStringList();
+        QTest::newRow("activate holds the plugin") << QStringList{"wrapper", "run", "out|" + r2, "name|" + r1 + "|1",
+                                                                  "err|keeping libtuvo_test_plugin active", "sig|2", "exit", "name|" + r1 + "|0"}
+            << QStringList{"activate", "test"} << 0 << "" << "" << QStringList();
+
+        QTest::newRow("watch objects and restarts")
+            << QStringList{"wrapper", "run", "out|present  plugin   libtuvo_test_plugin", "activate", "out|appeared renderer r_one " + r1,
+                           "out|hello    renderer r_two " + r2, "out|appeared source   s_one com.oxbel.tuvo.source.Test-Plugin.s_one",
+                           "ctl|plugin|remove_object|r_two", "out|vanished renderer r_two " + r2, "complete", "kill", "out|vanished plugin   libtuvo_test_plugin",
+                           "out|vanished renderer r_one", "wrapper", "activate", "out|appeared plugin   libtuvo_test_plugin", "wait|500", "sig|2"}
+            << QStringList{"watch"} << 0 << "vanished plugin.*appeared plugin.*appeared renderer r_one [^\n]*\n" << "^$" << QStringList();
+        const QStringList signalling = up + QStringList{"run", "out|present", "wait|100", "ctl|renderer/r_two|emit_state_changed|i:2",
+            "ctl|renderer/r_one|emit_state_changed|i:1", "ctl|renderer/r_one|emit_media_changed|i:3|track_3",
+            "ctl|renderer/r_one|emit_metadata_changed|artist|L:Ada,5", "ctl|renderer/r_one|emit_buffering_info|d:0.5",
+            "ctl|renderer/r_one|emit_error|i:104|broken", "out|broken", "sig|15"};
+        QTest::newRow("watch a renderer's signals") << signalling << QStringList{"watch", "r_one"} << 0
+            << "^(?!.*r_two).*\n\\S+ signal   renderer r_one state_changed state=1 \\(playing\\)\n\\S+ signal   renderer r_one media_changed index=3 "
+               "objectId=\"track_3\"\n\\S+ signal   renderer r_one metadata_changed key=\"artist\" values=\\[\"Ada\", 5\\]\n\\S+ signal   renderer "
+               "r_one buffering_info status=0.5\n\\S+ signal   renderer r_one error code=104 message=\"broken\"\n$" << "^$" << QStringList();
+        QTest::newRow("watch signals, json") << signalling << QStringList{"watch", "--json"} << 0
+            << "\\{\"args\":\\[\"artist\",\\[\"Ada\",5\\]\\],\"bus_name\":\"" + r1 + "\",\"event\":\"signal\",\"interface\":"
+               "\"com.oxbel.tuvo.renderer\"[^\n]*\"signal\":\"metadata_changed\",[^\n]*\"types\":\\[\"string\",\"list\"\\]" << "^$" << QStringList();
+
+        QTest::newRow("complete a verb") << QStringList() << QStringList{"@complete", "br"} << 0 << "^browse\n$" << "" << QStringList();
+        QTest::newRow("complete an option") << QStringList() << QStringList{"@complete", "browse", "x", "--sk"} << 0 << "^--skip\n$" << "" << QStringList();
+        QTest::newRow("complete a kind") << QStringList() << QStringList{"@complete", "list", "re"} << 0 << "^renderer\n$" << "" << QStringList();
+        QTest::newRow("complete a type") << QStringList() << QStringList{"@complete", "set", "r_one", "v", "1", "--type", "ui"} << 0
+                                         << "^uint16\nuint\nuint64\n$" << "" << QStringList();
+        QTest::newRow("complete renderers") << up << QStringList{"@complete", "play", "r_"} << 0 << "^r_one\nr_two\n$" << "" << QStringList();
+        QTest::newRow("complete a bus name") << up << QStringList{"@complete", "-t", "2", "stop", r1.chopped(2)} << 0 << "^" + r1 + "\n$" << "" << QStringList();
+        QTest::newRow("complete sources") << up << QStringList{"@complete", "browse", ""} << 0
+                                          << "^s_one\ncom.oxbel.tuvo.source.Test-Plugin.s_one\n$" << "" << QStringList();
+        QTest::newRow("complete a plugin") << up << QStringList{"@complete", "--plugin", "libtuvo_t"} << 0 << "^libtuvo_test_plugin\n$" << "" << QStringList();
     }
 
-    void namesThatDoNotNameOneObject()
+    void runs()
     {
+        QFETCH(QStringList, script);
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
-        QFETCH(QStringList, errorMentions);
-        startWrapper();
-        activate();
-        const ClientProcess::Result result = ClientProcess::run(args);
-        QCOMPARE(result.exitCode, exitCode);
-        QCOMPARE(result.out, QString());
-        for (const QString &mention : errorMentions)
-            QVERIFY2(result.err.contains(mention), qPrintable(result.err));
-        // Nothing reached either renderer.
-        QVERIFY(rendererCalls(QStringLiteral("r_one")).isEmpty());
-        QVERIFY(rendererCalls(QStringLiteral("r_two")).isEmpty());
-    }
-
-    void rendererCommandsRoundTrip_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("call");
-
-        QTest::newRow("play") << QStringList{"play", "r_one"} << "play()";
-        QTest::newRow("play uri") << QStringList{"play", "r_one", "sample:///track_1"} << "playUri(\"sample:///track_1\", 0)";
-        QTest::newRow("play uri at") << QStringList{"play", "r_one", "sample:///track_1", "--start", "30"}
-                                     << "playUri(\"sample:///track_1\", 30)";
-        QTest::newRow("play with content type")
-            << QStringList{"play", "r_one", "file:///a.ogg", "--content-type", "audio/ogg"}
-            << "playUriWithContentType(\"file:///a.ogg\", \"audio/ogg\")";
-        QTest::newRow("pause") << QStringList{"pause", "r_one"} << "pause()";
-        QTest::newRow("pause at") << QStringList{"pause", "--at", "12", "r_one"} << "pauseAt(12)";
-        QTest::newRow("resume") << QStringList{"resume", "r_one"} << "resume()";
-        QTest::newRow("stop") << QStringList{"stop", "r_one"} << "stop()";
-        QTest::newRow("seek to") << QStringList{"seek", "r_one", "30"} << "setPosition(30, 0)";
-        QTest::newRow("seek ahead") << QStringList{"seek", "r_one", "+10"} << "setPosition(10, 1)";
-        QTest::newRow("seek back") << QStringList{"seek", "r_one", "-10"} << "setPosition(10, 2)";
-        QTest::newRow("seek back, suffix") << QStringList{"seek", "r_one", "7-"} << "setPosition(7, 2)";
-        QTest::newRow("assign playlist") << QStringList{"assign-playlist", "r_one", "list_one"}
-                                         << "assignPlaylist(\"list_one\")";
-        QTest::newRow("next") << QStringList{"next", "r_one"} << "next()";
-        QTest::newRow("previous") << QStringList{"previous", "r_one"} << "previous()";
-        QTest::newRow("goto") << QStringList{"goto", "r_one", "2"} << "gotoIndex(2)";
-    }
-
-    void rendererCommandsRoundTrip()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, call);
-        startWrapper();
-        activate();
-        // Navigation reaches the renderer only once a playlist is assigned.
-        QCOMPARE(rendererControl(QStringLiteral("r_one"), QStringLiteral("add_playlist"),
-                                 {QStringLiteral("list_one"), QStringList{QStringLiteral("sample:///track_1")}})
-                     .arguments()
-                     .value(0),
-                 QVariant(true));
-        if (args.first() == QLatin1String("next") || args.first() == QLatin1String("previous")
-            || args.first() == QLatin1String("goto")) {
-            QCOMPARE(ClientProcess::run({QStringLiteral("assign-playlist"), QStringLiteral("r_one"),
-                                         QStringLiteral("list_one")})
-                         .exitCode,
-                     0);
-            rendererControl(QStringLiteral("r_one"), QStringLiteral("clear_calls"));
-        }
-        const ClientProcess::Result result = ClientProcess::run(args);
-        QVERIFY2(result.exitCode == 0, qPrintable(result.err));
-        QCOMPARE(result.out, QString());
-        QCOMPARE(rendererCalls(QStringLiteral("r_one")), QStringList{call});
-        QVERIFY(rendererCalls(QStringLiteral("r_two")).isEmpty());
-    }
-
-    void rendererQueries()
-    {
-        startWrapper();
-        activate();
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("set_query_mode"), {QStringLiteral("status"), QStringLiteral("now")});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("set_query_mode"), {QStringLiteral("position"), QStringLiteral("now")});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("set_query_mode"), {QStringLiteral("media_info"), QStringLiteral("now")});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("set_status"),
-                        {QStringLiteral("list_one"), 2u, 1, QStringLiteral("track_7")});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("set_position"), {42u});
-        const QVariantList artists{QVariant::fromValue(QDBusVariant(QStringLiteral("Ada"))),
-                                   QVariant::fromValue(QDBusVariant(QStringLiteral("Ben")))};
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("set_media_info"),
-                        {QStringLiteral("track_7"),
-                         QVariantMap{{QStringLiteral("artist"), QVariant::fromValue(artists)},
-                                     {QStringLiteral("duration"), 212u},
-                                     {QStringLiteral("title"), QStringLiteral("Low Tide")}}});
-
-        ClientProcess::Result result = ClientProcess::run({QStringLiteral("status"), QStringLiteral("r_one")});
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(tableRows(result.out), (QList<QStringList>{{QStringLiteral("playing"), QStringLiteral("list_one"),
-                                                             QStringLiteral("2"), QStringLiteral("track_7")}}));
-        result = ClientProcess::run({QStringLiteral("status"), QStringLiteral("r_one"), QStringLiteral("--json")});
-        QCOMPARE(jsonLines(result.out).value(0),
-                 (QJsonObject{{QStringLiteral("state"), 1}, {QStringLiteral("state_name"), QStringLiteral("playing")},
-                              {QStringLiteral("playlist"), QStringLiteral("list_one")},
-                              {QStringLiteral("playlist_index"), 2}, {QStringLiteral("object"), QStringLiteral("track_7")}}));
-
-        result = ClientProcess::run({QStringLiteral("position"), QStringLiteral("r_one")});
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.out, QStringLiteral("42\n"));
-        result = ClientProcess::run({QStringLiteral("position"), QStringLiteral("r_one"), QStringLiteral("-j")});
-        QCOMPARE(jsonLines(result.out).value(0), (QJsonObject{{QStringLiteral("position"), 42}}));
-
-        result = ClientProcess::run({QStringLiteral("media-info"), QStringLiteral("r_one")});
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(tableRows(result.out),
-                 (QList<QStringList>{{QStringLiteral("id"), QStringLiteral("string"), QStringLiteral("track_7")},
-                                     {QStringLiteral("artist"), QStringLiteral("string"), QStringLiteral("Ada")},
-                                     {QStringLiteral("artist"), QStringLiteral("string"), QStringLiteral("Ben")},
-                                     {QStringLiteral("duration"), QStringLiteral("uint"), QStringLiteral("212")},
-                                     {QStringLiteral("title"), QStringLiteral("string"), QStringLiteral("Low Tide")}}));
-        result = ClientProcess::run({QStringLiteral("media-info"), QStringLiteral("r_one"), QStringLiteral("duration"),
-                                     QStringLiteral("--json")});
-        QCOMPARE(result.exitCode, 0);
-        const QJsonObject info = jsonLines(result.out).value(0);
-        QCOMPARE(info.value(QStringLiteral("id")).toString(), QStringLiteral("track_7"));
-        QCOMPARE(info.value(QStringLiteral("metadata")).toObject(),
-                 (QJsonObject{{QStringLiteral("duration"), QJsonArray{212}}}));
-        QCOMPARE(info.value(QStringLiteral("types")).toObject(),
-                 (QJsonObject{{QStringLiteral("duration"), QJsonArray{QStringLiteral("uint")}}}));
-    }
-
-    void queriesTheRendererDeclines()
-    {
-        startWrapper();
-        activate();
-        // A media info the renderer refuses.
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("set_query_mode"),
-                        {QStringLiteral("media_info"), QStringLiteral("refuse")});
-        ClientProcess::Result result = ClientProcess::run({QStringLiteral("media-info"), QStringLiteral("r_one")});
-        QCOMPARE(result.exitCode, 1);
-        QCOMPARE(result.out, QString());
-        QVERIFY2(result.err.contains(QLatin1String("failed to get media info")), qPrintable(result.err));
-
-        // A status query that a renderer error ends.
-        ClientProcess waiting;
-        waiting.start({QStringLiteral("status"), QStringLiteral("r_one")});
-        QTRY_COMPARE(rendererControl(QStringLiteral("r_one"), QStringLiteral("outstanding"), {QStringLiteral("status")})
-                         .arguments()
-                         .value(0)
-                         .toInt(),
-                     1);
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("emit_error"), {327, QStringLiteral("no status")});
-        QVERIFY(waiting.waitForExit());
-        QCOMPARE(waiting.exitCode(), 1);
-        QVERIFY2(waiting.errors().contains(QLatin1String("Message cancelled.")), qPrintable(waiting.errors()));
-    }
-
-    void browseDeliversEveryResultInOrder_data()
-    {
-        QTest::addColumn<bool>("json");
-        QTest::newRow("table") << false;
-        QTest::newRow("json") << true;
-    }
-
-    void browseDeliversEveryResultInOrder()
-    {
-        QFETCH(bool, json);
-        startWrapper();
-        activate();
-        ClientProcess browse;
-        QStringList args{QStringLiteral("browse"), QStringLiteral("s_one"), QStringLiteral("albums"),
-                         QStringLiteral("--skip"), QStringLiteral("3"), QStringLiteral("--count"), QStringLiteral("25"),
-                         QStringLiteral("--predicate"), QStringLiteral("low")};
-        if (json)
-            args.append(QStringLiteral("--json"));
-        browse.start(args);
-        const uint id = waitForOperation(QStringLiteral("browses"));
-        QVERIFY(id != 0);
-        QCOMPARE(TuvoDBusValue::plain(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_browse")).arguments().value(0)).toList(),
-                 (QVariantList{QStringLiteral("albums"), QStringLiteral("low"), QStringList(), 3u, 25u}));
-        for (int i = 0; i < 25; ++i) {
-            QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_result"),
-                                   {id, id, QStringLiteral("item_%1").arg(i), metadataOf(i), uint(i), 24 - i})
-                         .arguments()
-                         .value(0),
-                     QVariant(true));
-        }
-        QVERIFY(browse.waitForExit());
-        QCOMPARE(browse.exitCode(), 0);
-        QCOMPARE(browse.errors(), QString());
-        const QStringList lines = browse.outputLines();
-        if (!json) {
-            QCOMPARE(lines.size(), 26);
-            QVERIFY(lines.at(0).startsWith(QLatin1String("INDEX")));
-            for (int i = 0; i < 25; ++i) {
-                const QString line = lines.at(i + 1);
-                QVERIFY2(line.startsWith(QStringLiteral("%1 ").arg(i)), qPrintable(line));
-                QVERIFY2(line.contains(QStringLiteral(" item_%1 ").arg(i)), qPrintable(line));
-                QVERIFY2(line.contains(QStringLiteral("string=\"Title %1\"").arg(i)), qPrintable(line));
-                QVERIFY2(line.contains(QStringLiteral("int=%1 ").arg(-i)), qPrintable(line));
-                QVERIFY2(line.contains(QStringLiteral("bool=%1 ").arg(i % 2 == 0 ? "true" : "false")), qPrintable(line));
-            }
-            return;
-        }
-        const QList<QJsonObject> results = jsonLines(browse.output());
-        QCOMPARE(results.size(), 25);
-        for (int i = 0; i < 25; ++i) {
-            const QJsonObject result = results.at(i);
-            QCOMPARE(result.value(QStringLiteral("index")).toInt(), i);
-            QCOMPARE(result.value(QStringLiteral("remaining")).toInt(), 24 - i);
-            QCOMPARE(result.value(QStringLiteral("id")).toString(), QStringLiteral("item_%1").arg(i));
-            const QJsonObject metadata = result.value(QStringLiteral("metadata")).toObject();
-            const QVariantMap expected = metadataOf(i);
-            QCOMPARE(metadata.size(), expected.size());
-            QCOMPARE(metadata.value(QStringLiteral("bool")).toBool(), expected.value(QStringLiteral("bool")).toBool());
-            QCOMPARE(metadata.value(QStringLiteral("int")).toInteger(), qint64(-i));
-            QCOMPARE(metadata.value(QStringLiteral("uint")).toInteger(), qint64(i));
-            QCOMPARE(metadata.value(QStringLiteral("int64")).toInteger(), expected.value(QStringLiteral("int64")).toLongLong());
-            QCOMPARE(metadata.value(QStringLiteral("uint64")).toInteger(), expected.value(QStringLiteral("uint64")).toLongLong());
-            QCOMPARE(metadata.value(QStringLiteral("double")).toDouble(), i + 0.25);
-            QCOMPARE(metadata.value(QStringLiteral("string")).toString(), QStringLiteral("Title %1").arg(i));
-            QCOMPARE(result.value(QStringLiteral("types")).toObject(),
-                     (QJsonObject{{QStringLiteral("bool"), QStringLiteral("bool")},
-                                  {QStringLiteral("double"), QStringLiteral("double")},
-                                  {QStringLiteral("int"), QStringLiteral("int")},
-                                  {QStringLiteral("int64"), QStringLiteral("int64")},
-                                  {QStringLiteral("string"), QStringLiteral("string")},
-                                  {QStringLiteral("uint"), QStringLiteral("uint")},
-                                  {QStringLiteral("uint64"), QStringLiteral("uint64")}}));
-        }
-    }
-
-    void errorMidBrowseFollowsTheResultsBeforeIt_data()
-    {
-        QTest::addColumn<bool>("json");
-        QTest::newRow("table") << false;
-        QTest::newRow("json") << true;
-    }
-
-    void errorMidBrowseFollowsTheResultsBeforeIt()
-    {
-        QFETCH(bool, json);
-        startWrapper();
-        activate();
-        ClientProcess browse;
-        browse.start(json ? QStringList{QStringLiteral("browse"), QStringLiteral("s_one"), QStringLiteral("-j")}
-                          : QStringList{QStringLiteral("browse"), QStringLiteral("s_one")});
-        const uint id = waitForOperation(QStringLiteral("browses"));
-        for (int i = 0; i < 4; ++i)
-            sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_result"),
-                          {id, id, QStringLiteral("item_%1").arg(i), metadataOf(i), uint(i), 10 - i});
-        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_error"), {id, id, 7u, QStringLiteral("backend gone")});
-        QVERIFY(browse.waitForExit());
-        QCOMPARE(browse.exitCode(), 1);
-        QVERIFY2(browse.errors().contains(QLatin1String("browse failed with error 7: backend gone")),
-                 qPrintable(browse.errors()));
-        if (!json) {
-            QCOMPARE(browse.outputLines().size(), 5);
-            QVERIFY(browse.outputLines().last().contains(QLatin1String("item_3")));
-            return;
-        }
-        const QList<QJsonObject> lines = jsonLines(browse.output());
-        QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines.at(3).value(QStringLiteral("id")).toString(), QStringLiteral("item_3"));
-        const QJsonObject error = lines.at(4).value(QStringLiteral("error")).toObject();
-        QCOMPARE(error.value(QStringLiteral("type")).toString(), QStringLiteral("remote"));
-        QCOMPARE(error.value(QStringLiteral("code")).toInt(), 7);
-        QVERIFY(error.value(QStringLiteral("message")).toString().contains(QLatin1String("backend gone")));
-    }
-
-    void interruptCancelsTheBrowseAtTheSource_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-    }
-
-    void interruptCancelsTheBrowseAtTheSource()
-    {
-        QFETCH(int, signal);
-        startWrapper();
-        activate();
-        ClientProcess browse;
-        browse.start({QStringLiteral("browse"), QStringLiteral("s_one")});
-        const uint id = waitForOperation(QStringLiteral("browses"));
-        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_results"), {id, 3, 100});
-        QVERIFY(browse.waitForOutput(QStringLiteral("\n2 ")));
-        browse.sendSignal(signal);
-        QVERIFY(browse.waitForExit());
-        QCOMPARE(browse.exitCode(), 130);
-        QCOMPARE(qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), QStringLiteral("cancelled_browses"))
-                                             .arguments()
-                                             .value(0)),
-                 QList<uint>{id});
-        QVERIFY2(browse.errors().contains(QLatin1String("cancelling the browse")), qPrintable(browse.errors()));
-    }
-
-    void queryRowsAndErrors()
-    {
-        startWrapper();
-        activate();
-        ClientProcess query;
-        query.start({QStringLiteral("query"), QStringLiteral("s_one"), QStringLiteral("night ferry"), QStringLiteral("--json")});
-        uint id = waitForOperation(QStringLiteral("queries"));
-        QCOMPARE(sourceControl(QStringLiteral("s_one"), QStringLiteral("last_query")).arguments().value(0).toString(),
-                 QStringLiteral("night ferry"));
-        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_rows"), {id, 12, 11});
-        QVERIFY(query.waitForExit());
-        QCOMPARE(query.exitCode(), 0);
-        const QList<QJsonObject> rows = jsonLines(query.output());
-        QCOMPARE(rows.size(), 12);
-        QCOMPARE(rows.at(11).value(QStringLiteral("index")).toInt(), 11);
-        QVERIFY(!rows.at(11).value(QStringLiteral("values")).toArray().isEmpty());
-
-        // An error right after rows the wrapper marked as the last ones is still reported.
-        ClientProcess failing;
-        failing.start({QStringLiteral("query"), QStringLiteral("s_one"), QStringLiteral("x")});
-        QTRY_COMPARE(qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), QStringLiteral("queries")).arguments().value(0)).size(), 2);
-        id = qdbus_cast<QList<uint>>(sourceControl(QStringLiteral("s_one"), QStringLiteral("queries")).arguments().value(0)).last();
-        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_row"), {id, id, QStringList{QStringLiteral("a")}, 0u, 5});
-        sourceControl(QStringLiteral("s_one"), QStringLiteral("deliver_query_error"), {id, id, -3, QStringLiteral("index lost")});
-        QVERIFY(failing.waitForExit());
-        QCOMPARE(failing.exitCode(), 1);
-        QVERIFY(failing.output().contains(QLatin1String("\"a\"")));
-        QVERIFY2(failing.errors().contains(QLatin1String("query failed with error -3: index lost")), qPrintable(failing.errors()));
-    }
-
-    void propertiesSetGetAndWatch()
-    {
-        startWrapper();
-        activate();
-        propertyControl(QStringLiteral("r_one"), QStringLiteral("set_value"),
-                        {QStringLiteral("volume"), QVariant::fromValue(QDBusVariant(80))});
-        ClientProcess::Result get = ClientProcess::run({QStringLiteral("get"), QStringLiteral("r_one"), QStringLiteral("volume")});
-        QVERIFY2(get.exitCode == 0, qPrintable(get.err));
-        QCOMPARE(get.out, QStringLiteral("80\n"));
-        get = ClientProcess::run({QStringLiteral("get"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("--json")});
-        QCOMPARE(jsonLines(get.out).value(0), (QJsonObject{{QStringLiteral("property"), QStringLiteral("volume")},
-                                                           {QStringLiteral("type"), QStringLiteral("int")},
-                                                           {QStringLiteral("value"), 80}}));
-
-        // Without --type the value takes the type the property has; with it, that type.
-        QCOMPARE(ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("40")}).exitCode, 0);
-        QCOMPARE(ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("41"),
-                                     QStringLiteral("--type"), QStringLiteral("uint")}).exitCode, 0);
-        QCOMPARE(ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"), QStringLiteral("loud")}).exitCode, 2);
-        QDBusMessage writes = propertyControl(QStringLiteral("r_one"), QStringLiteral("writes"));
-        QCOMPARE(writes.arguments().value(0).toStringList(), (QStringList{QStringLiteral("volume"), QStringLiteral("volume")}));
-        const QVariantList values = qdbus_cast<QVariantList>(writes.arguments().value(1));
-        QCOMPARE(TuvoDBusValue::plain(values.value(0)), QVariant(40));
-        QCOMPARE(TuvoDBusValue::plain(values.value(1)), QVariant(41u));
-
-        propertyControl(QStringLiteral("r_one"), QStringLiteral("set_write_result"), {false});
-        const ClientProcess::Result refused = ClientProcess::run({QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("volume"),
-                                                                  QStringLiteral("500"), QStringLiteral("--type"), QStringLiteral("int")});
-        QCOMPARE(refused.exitCode, 1);
-        QVERIFY2(refused.err.contains(QLatin1String("did not accept")), qPrintable(refused.err));
-
-        ClientProcess watch;
-        watch.start({QStringLiteral("watch"), QStringLiteral("r_one"), QStringLiteral("volume")});
-        QVERIFY(watch.waitForOutput(QStringLiteral("value    renderer r_one volume=80 (int)")));
-        QTest::qWait(100); // subscribed before the snapshot, but give the bus daemon its turn
-        propertyControl(QStringLiteral("r_one"), QStringLiteral("emit_change"), {QStringLiteral("mute"), QVariant::fromValue(QDBusVariant(true))});
-        propertyControl(QStringLiteral("r_one"), QStringLiteral("emit_change"), {QStringLiteral("volume"), QVariant::fromValue(QDBusVariant(55))});
-        QVERIFY(watch.waitForOutput(QStringLiteral("signal   renderer r_one property_changed volume=55 (int)")));
-        QVERIFY(!watch.output().contains(QLatin1String("mute")));
-        watch.sendSignal(SIGINT);
-        QVERIFY(watch.waitForExit());
-        QCOMPARE(watch.exitCode(), 0);
-    }
-
-    void frozenServiceTimesOut()
-    {
-        startWrapper();
-        activate();
-        wrapper->sendSignal(SIGSTOP);
-        const ClientProcess::Result status =
-            ClientProcess::run({QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("status"), QStringLiteral("r_one")});
-        QCOMPARE(status.exitCode, 5);
-        QVERIFY2(status.elapsedMs < 2000, qPrintable(QString::number(status.elapsedMs)));
-        QCOMPARE(status.out, QString());
-        QVERIFY2(status.err.contains(RendererOne + QStringLiteral(" did not answer within 1 s")), qPrintable(status.err));
-
-        // Activation through --plugin meets the same frozen process.
-        const ClientProcess::Result activation = ClientProcess::run(
-            {QStringLiteral("-t"), QStringLiteral("0.5"), QStringLiteral("--plugin"), QStringLiteral("test"),
-             QStringLiteral("stop"), QStringLiteral("r_one")});
-        QCOMPARE(activation.exitCode, 5);
-        QVERIFY2(activation.elapsedMs < 1500, qPrintable(QString::number(activation.elapsedMs)));
-        QVERIFY2(activation.err.contains(TestControlService), qPrintable(activation.err));
-        wrapper->sendSignal(SIGCONT);
-    }
-
-    void pluginOptionActivatesForTheCommand()
-    {
-        startWrapper();
-        QVERIFY(!TestBus::hasOwner(RendererOne));
-        const ClientProcess::Result result = ClientProcess::run(
-            {QStringLiteral("--plugin"), QStringLiteral("test"), QStringLiteral("stop"), QStringLiteral("r_one")});
-        QVERIFY2(result.exitCode == 0, qPrintable(result.err));
-        // Active only while the command ran.
-        QVERIFY(TestBus::waitForName(RendererOne, false));
-
-        // An object the plugin publishes later is waited for.
-        activate();
-        ClientProcess late;
-        late.start({QStringLiteral("--plugin"), QStringLiteral("libtuvo_test_plugin"), QStringLiteral("stop"),
-                    QStringLiteral("r_late")});
-        QVERIFY(TestBus::waitForName(RendererOne));
-        QTest::qWait(200); // let it look for r_late in vain first
-        QVERIFY(late.isRunning());
-        QCOMPARE(pluginControl(QStringLiteral("add_object"), {QStringLiteral("renderer"), QStringLiteral("r_late"),
-                                                             QStringLiteral("Test Plugin"), QStringLiteral("Late")})
-                     .arguments()
-                     .value(0),
-                 QVariant(true));
-        QVERIFY(late.waitForExit());
-        QVERIFY2(late.exitCode() == 0, qPrintable(late.errors()));
-        QCOMPARE(rendererCalls(QStringLiteral("r_late")), QStringList{QStringLiteral("stop()")});
-
-        // And one that never comes is not found, after the time-out.
-        const ClientProcess::Result never = ClientProcess::run(
-            {QStringLiteral("-t"), QStringLiteral("0.3"), QStringLiteral("-p"), QStringLiteral("test"),
-             QStringLiteral("stop"), QStringLiteral("r_never")});
-        QCOMPARE(never.exitCode, 3);
-        QVERIFY(never.err.contains(QLatin1String("r_never")));
-    }
-
-    void pluginThatCannotBeActivated()
-    {
-        // The wrapper answers the activation and then exits: the command must not wait
-        // out its time-out for objects that never come.
-        wrapper = std::make_unique<WrapperProcess>();
-        wrapper->setHome(home.path());
-        wrapper->setEnv(QStringLiteral("TUVO_TEST_PLUGIN_FAIL"), QStringLiteral("1"));
-        QVERIFY(wrapper->startWithPlugin(TestPaths::testPlugin()));
-        const ClientProcess::Result result = ClientProcess::run(
-            {QStringLiteral("-t"), QStringLiteral("20"), QStringLiteral("--plugin"), QStringLiteral("test"),
-             QStringLiteral("stop"), QStringLiteral("r_one")});
-        QCOMPARE(result.exitCode, 3);
-        QVERIFY2(result.elapsedMs < 10000, qPrintable(QString::number(result.elapsedMs)));
-        QVERIFY2(result.err.contains(QLatin1String("the process of the plugin libtuvo_test_plugin left the bus")),
-                 qPrintable(result.err));
-        QVERIFY(wrapper->waitForExit());
-        QCOMPARE(wrapper->exitCode(), 1);
-    }
-
-    void watchFollowsObjectsAndWrapperRestarts()
-    {
-        startWrapper();
-        ClientProcess watch;
-        watch.start({QStringLiteral("watch")});
-        QVERIFY(watch.waitForOutput(QStringLiteral("present  plugin   ") + TestPluginName));
-
-        activate();
-        QVERIFY(watch.waitForOutput(QStringLiteral("appeared renderer r_one ") + RendererOne));
-        QVERIFY(watch.waitForOutput(QStringLiteral("hello    renderer r_two ") + RendererTwo));
-        QVERIFY(watch.waitForOutput(QStringLiteral("appeared source   s_one ") + SourceOne));
-        QVERIFY(pluginControl(QStringLiteral("remove_object"), {QStringLiteral("r_two")}).arguments().value(0).toBool());
-        QVERIFY(watch.waitForOutput(QStringLiteral("vanished renderer r_two ") + RendererTwo));
-
-        // Every line is written as it happens: the last one is complete already.
-        QVERIFY(watch.output().endsWith(QLatin1Char('\n')));
-
-        // The wrapper dies and a new one takes over; watch goes on.
-        wrapper->kill();
-        QVERIFY(watch.waitForOutput(QStringLiteral("vanished plugin   ") + TestPluginName));
-        QVERIFY(watch.waitForOutput(QStringLiteral("vanished renderer r_one")));
-        activator.reset();
-        startWrapper();
-        activate();
-        QVERIFY(watch.waitForOutput(QStringLiteral("appeared plugin   ") + TestPluginName));
-        const int restarted = watch.output().lastIndexOf(QStringLiteral("appeared plugin"));
-        QTRY_VERIFY(watch.output().indexOf(QStringLiteral("appeared renderer r_one"), restarted) > restarted);
-
-        watch.sendSignal(SIGINT);
-        QVERIFY(watch.waitForExit());
-        QCOMPARE(watch.exitCode(), 0);
-        QCOMPARE(watch.errors(), QString());
-    }
-
-    void watchShowsTheSignalsOfATarget()
-    {
-        startWrapper();
-        activate();
-        ClientProcess watch;
-        watch.start({QStringLiteral("watch"), QStringLiteral("r_one")});
-        QVERIFY(watch.waitForOutput(QStringLiteral("present  renderer r_one")));
-        ClientProcess json;
-        json.start({QStringLiteral("watch"), QStringLiteral("--json")});
-        QVERIFY(json.waitForOutput(QStringLiteral("\"event\":\"present\"")));
-        QTest::qWait(100); // both subscribed; nothing in the protocol says when
-
-        rendererControl(QStringLiteral("r_two"), QStringLiteral("emit_state_changed"), {2});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("emit_state_changed"), {1});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("emit_media_changed"), {3, QStringLiteral("track_3")});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("emit_metadata_changed"),
-                        {QStringLiteral("artist"), QVariantList{QStringLiteral("Ada"), 5}});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("emit_buffering_info"), {0.5});
-        rendererControl(QStringLiteral("r_one"), QStringLiteral("emit_error"), {104, QStringLiteral("broken")});
-        QVERIFY(watch.waitForOutput(QStringLiteral("signal   renderer r_one error code=104 message=\"broken\"")));
-        const QString out = watch.output();
-        QVERIFY2(out.contains(QLatin1String("signal   renderer r_one state_changed state=1 (playing)\n")), qPrintable(out));
-        QVERIFY(out.contains(QLatin1String("signal   renderer r_one media_changed index=3 objectId=\"track_3\"\n")));
-        QVERIFY(out.contains(QLatin1String("signal   renderer r_one metadata_changed key=\"artist\" values=[\"Ada\", 5]\n")));
-        QVERIFY(out.contains(QLatin1String("signal   renderer r_one buffering_info status=0.5\n")));
-        QVERIFY2(!out.contains(QLatin1String("r_two")), qPrintable(out));
-
-        QVERIFY(json.waitForOutput(QStringLiteral("\"signal\":\"error\"")));
-        QList<QJsonObject> events = jsonLines(json.output());
-        QVERIFY(!events.isEmpty());
-        QJsonObject metadata;
-        for (const QJsonObject &event : events) {
-            if (event.value(QStringLiteral("signal")).toString() == QLatin1String("metadata_changed"))
-                metadata = event;
-        }
-        QCOMPARE(metadata.value(QStringLiteral("event")).toString(), QStringLiteral("signal"));
-        QCOMPARE(metadata.value(QStringLiteral("bus_name")).toString(), RendererOne);
-        QCOMPARE(metadata.value(QStringLiteral("interface")).toString(), QStringLiteral("com.oxbel.tuvo.renderer"));
-        QCOMPARE(metadata.value(QStringLiteral("args")).toArray(),
-                 (QJsonArray{QStringLiteral("artist"), QJsonArray{QStringLiteral("Ada"), 5}}));
-        QCOMPARE(metadata.value(QStringLiteral("types")).toArray(),
-                 (QJsonArray{QStringLiteral("string"), QStringLiteral("list")}));
-
-        for (ClientProcess *process : {&watch, &json}) {
-            process->sendSignal(SIGTERM);
-            QVERIFY(process->waitForExit());
-            QCOMPARE(process->exitCode(), 0);
-        }
-    }
-
-    void activateHoldsThePlugin()
-    {
-        startWrapper();
-        ClientProcess holder;
-        holder.start({QStringLiteral("activate"), QStringLiteral("test")});
-        QVERIFY(holder.waitForOutput(RendererTwo));
-        QVERIFY(TestBus::hasOwner(RendererOne));
-        QVERIFY(holder.waitForError(QStringLiteral("keeping libtuvo_test_plugin active")));
-        holder.sendSignal(SIGINT);
-        QVERIFY(holder.waitForExit());
-        QCOMPARE(holder.exitCode(), 0);
-        QVERIFY(TestBus::waitForName(RendererOne, false));
-    }
-
-    void everyDocumentedOptionIsAccepted()
-    {
-        // The options --help documents, per verb, each tried on a command that then
-        // only fails to find its (missing) object.
-        const ClientProcess::Result help = ClientProcess::run({QStringLiteral("--help")});
-        QCOMPARE(help.exitCode, 0);
-        const QRegularExpression verbLine(QStringLiteral("^  ([a-z-]+) ([A-Z\\[].*?)\\s{2,}"),
-                                          QRegularExpression::MultilineOption);
-        const QRegularExpression optionPattern(QStringLiteral("^  (?:-(\\w), )?\\s*--([a-z-]+)(?: ([A-Z]+))?"),
-                                               QRegularExpression::MultilineOption);
-        QFile man(QStringLiteral(TUVO_CLIENT_MAN_PAGE));
-        QVERIFY(man.open(QIODevice::ReadOnly));
-        const QString manText = QString::fromUtf8(man.readAll());
-        QFile completion(QStringLiteral(TUVO_CLIENT_COMPLETION));
-        QVERIFY(completion.open(QIODevice::ReadOnly));
-        const QString completionText = QString::fromUtf8(completion.readAll());
-
-        int tried = 0;
-        auto it = verbLine.globalMatch(help.out);
-        QStringList verbs;
-        while (it.hasNext())
-            verbs.append(it.next().captured(1));
-        QVERIFY(verbs.contains(QStringLiteral("browse")));
-        for (const QString &verb : qAsConst(verbs)) {
-            const ClientProcess::Result verbHelp = ClientProcess::run({QStringLiteral("help"), verb});
-            QCOMPARE(verbHelp.exitCode, 0);
-            auto options = optionPattern.globalMatch(verbHelp.out);
-            while (options.hasNext()) {
-                const QRegularExpressionMatch option = options.next();
-                const QString name = option.captured(2);
-                QVERIFY2(manText.contains(QStringLiteral("\\-\\-") + QString(name).replace(QLatin1Char('-'), QStringLiteral("\\-"))),
-                         qPrintable(name));
-                QVERIFY2(completionText.contains(QStringLiteral("--") + name), qPrintable(name));
-                if (name == QLatin1String("help") || name == QLatin1String("version"))
-                    continue;
-                QStringList args{verb};
-                if (verb == QLatin1String("activate"))
-                    args.append(QStringLiteral("no_plugin"));
-                else if (verb == QLatin1String("list") || verb == QLatin1String("watch") || verb == QLatin1String("help"))
-                    args.append(QStringLiteral("--plugin=no_plugin"));
-                else
-                    args.append(QStringLiteral("no_object"));
-                if (verb == QLatin1String("query") || verb == QLatin1String("get") || verb == QLatin1String("set")
-                    || verb == QLatin1String("seek") || verb == QLatin1String("goto")
-                    || verb == QLatin1String("assign-playlist"))
-                    args.append(QStringLiteral("1"));
-                if (verb == QLatin1String("set"))
-                    args.append(QStringLiteral("2"));
-                if (name == QLatin1String("start") || name == QLatin1String("content-type"))
-                    args.append(QStringLiteral("sample:///track_1"));
-                if (name == QLatin1String("plugin") && args.contains(QStringLiteral("--plugin=no_plugin")))
-                    continue;
-                for (const QString &spelling : {QStringLiteral("--") + name, QStringLiteral("-") + option.captured(1)}) {
-                    if (spelling == QLatin1String("-"))
-                        continue;
-                    QStringList withOption = args;
-                    withOption.append(spelling);
-                    const QString value = option.captured(3);
-                    if (value == QLatin1String("SECONDS") || value == QLatin1String("N"))
-                        withOption.append(QStringLiteral("1"));
-                    else if (value == QLatin1String("TYPE") && name == QLatin1String("type"))
-                        withOption.append(QStringLiteral("int"));
-                    else if (!value.isEmpty())
-                        withOption.append(name == QLatin1String("plugin") ? QStringLiteral("no_plugin") : QStringLiteral("x"));
-                    if (verb == QLatin1String("help"))
-                        continue;
-                    const ClientProcess::Result result = ClientProcess::run(withOption);
-                    QVERIFY2(result.exitCode == 3, qPrintable(withOption.join(QLatin1Char(' ')) + QStringLiteral(" -> ")
-                                                                + QString::number(result.exitCode) + QLatin1Char(' ') + result.err));
-                    ++tried;
-                }
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(QStringList, calls);
+        stdOut.clear();
+        stdErr.clear();
+        uint id = 0;
+        int maxMs = 0;
+        bool started = false;
+        const auto finished = [&] { return waitFor([&] { return client.state() == QProcess::NotRunning; }, 20000); };
+        if (!script.contains(QStringLiteral("run")))
+            script.append(QStringLiteral("run"));
+        for (const QString &line : std::as_const(script)) {
+            const QStringList step = line.split(QLatin1Char('|'));
+            const QString what = step.first(), value = QString(step.value(1)).replace(QLatin1String("$ID"), QString::number(id));
+            if (what == QLatin1String("wrapper") || what == QLatin1String("failing")) {
+                wrapper = std::make_unique<WrapperProcess>();
+                wrapper->setHome(home.path());
+                wrapper->setEnv(QStringLiteral("TUVO_TEST_PLUGIN_OBJECTS"), Objects);
+                if (what == QLatin1String("failing"))
+                    wrapper->setEnv(QStringLiteral("TUVO_TEST_PLUGIN_FAIL"), QStringLiteral("1"));
+                QVERIFY(wrapper->startWithPlugin(TestPaths::testPlugin()));
+            } else if (what == QLatin1String("activate")) {
+                activator = std::make_unique<BusClient>();
+                QVERIFY(activator->activate(QStringLiteral("libtuvo_test_plugin")));
+                QVERIFY(TestBus::waitForName(QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.r_one")));
+            } else if (what == QLatin1String("ctl")) {
+                QCOMPARE(control(step, id).type(), QDBusMessage::ReplyMessage);
+            } else if (what == QLatin1String("is") || what == QLatin1String("until")) { // the control's answer, rendered
+                const QString expected = QString(step.last()).replace(QLatin1String("$ID"), QString::number(id))
+                                             .remove(QRegularExpression(QStringLiteral("^=")));
+                QString got;
+                (void)QTest::qWaitFor([&] {
+                    QStringList parts;
+                    for (const QVariant &a : control(step.mid(0, step.size() - 1), id).arguments())
+                        parts.append(render(a));
+                    return (got = parts.join(QLatin1Char(';'))) == expected;
+                }, 10000);
+                QCOMPARE(got, expected);
+            } else if (what == QLatin1String("op")) { // the id of the operation the client started
+                QVERIFY(QTest::qWaitFor([&] {
+                    id = qdbus_cast<QList<uint>>(control({QString(), QStringLiteral("source/s_one"), value}, 0).arguments().value(0)).value(0);
+                    return id != 0;
+                }, 10000));
+            } else if (what == QLatin1String("cli")) {
+                QProcess other;
+                other.start(QStringLiteral(TUVO_CLIENT_BINARY), step.mid(1));
+                QVERIFY(QTest::qWaitFor([&] { return other.state() == QProcess::NotRunning; }, 20000));
+                QCOMPARE(other.exitCode(), 0);
+            } else if (what == QLatin1String("run")) {
+                start(args);
+                started = true;
+            } else if (what == QLatin1String("out")) {
+                QVERIFY2(waitFor([&] { return stdOut.contains(value.toUtf8()); }), qPrintable(value));
+            } else if (what == QLatin1String("err")) {
+                QVERIFY2(waitFor([&] { return stdErr.contains(value.toUtf8()); }), qPrintable(value));
+            } else if (what == QLatin1String("sig")) {
+                ::kill(pid_t(client.processId()), value.toInt());
+            } else if (what == QLatin1String("exit")) {
+                QVERIFY(finished());
+            } else if (what == QLatin1String("complete")) { // each line is written whole as it happens
+                QVERIFY(stdOut.endsWith('\n'));
+            } else if (what == QLatin1String("freeze")) {
+                wrapper->sendSignal(SIGSTOP);
+            } else if (what == QLatin1String("kill")) {
+                wrapper->kill();
+                activator.reset();
+            } else if (what == QLatin1String("name")) {
+                QVERIFY(TestBus::waitForName(value, step.value(2) == QLatin1String("1")));
+            } else if (what == QLatin1String("wrapperexit")) {
+                QVERIFY(wrapper->waitForExit());
+                QCOMPARE(wrapper->exitCode(), value.toInt());
+            } else if (what == QLatin1String("wait")) {
+                QTest::qWait(value.toInt());
+            } else if (what == QLatin1String("max")) { // the client ends within this many ms
+                maxMs = value.toInt();
+            } else {
+                QFAIL(qPrintable(line));
             }
         }
-        QVERIFY(tried > 40);
-    }
-
-    void completionOffersVerbsOptionsAndNames()
-    {
-        startWrapper();
-        activate();
-        auto complete = [](const QStringList &words) {
-            QProcess bash;
-            QStringList quoted;
-            for (const QString &word : words)
-                quoted.append(QLatin1Char('\'') + word + QLatin1Char('\''));
-            const QString script = QStringLiteral(
-                                       "source '%1'; COMP_WORDS=(%2); COMP_CWORD=%3; _tuvo_client; "
-                                       "printf '%s\\n' \"${COMPREPLY[@]}\"")
-                                       .arg(QStringLiteral(TUVO_CLIENT_COMPLETION), quoted.join(QLatin1Char(' ')))
-                                       .arg(words.size() - 1);
-            bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
-            bash.waitForFinished(20000);
-            return QString::fromUtf8(bash.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        };
-        const QString tool = ClientProcess::program();
-        QCOMPARE(complete({tool, QStringLiteral("br")}), QStringList{QStringLiteral("browse")});
-        QCOMPARE(complete({tool, QStringLiteral("browse"), QStringLiteral("x"), QStringLiteral("--sk")}),
-                 QStringList{QStringLiteral("--skip")});
-        QCOMPARE(complete({tool, QStringLiteral("play"), QStringLiteral("r_")}),
-                 (QStringList{QStringLiteral("r_one"), QStringLiteral("r_two")}));
-        QCOMPARE(complete({tool, QStringLiteral("-t"), QStringLiteral("2"), QStringLiteral("stop"), QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.r_o")}),
-                 QStringList{RendererOne});
-        QCOMPARE(complete({tool, QStringLiteral("browse"), QStringLiteral("")}),
-                 (QStringList{QStringLiteral("s_one"), SourceOne}));
-        QCOMPARE(complete({tool, QStringLiteral("--plugin"), QStringLiteral("libtuvo_t")}), QStringList{TestPluginName});
-        QCOMPARE(complete({tool, QStringLiteral("list"), QStringLiteral("re")}), QStringList{QStringLiteral("renderer")});
-        QCOMPARE(complete({tool, QStringLiteral("set"), QStringLiteral("r_one"), QStringLiteral("v"), QStringLiteral("1"),
-                           QStringLiteral("--type"), QStringLiteral("ui")}),
-                 (QStringList{QStringLiteral("uint16"), QStringLiteral("uint"), QStringLiteral("uint64")}));
+        QVERIFY(started);
+        QVERIFY(finished());
+        const qint64 elapsed = clock.elapsed();
+        const QString printed = QString::fromUtf8(stdOut), complaints = QString::fromUtf8(stdErr);
+        QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(client.exitCode() == exitCode, qPrintable(QString::number(client.exitCode()) + QLatin1Char(' ') + complaints));
+        QVERIFY2(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption).match(printed).hasMatch(), qPrintable(printed.right(900)));
+        QVERIFY2(QRegularExpression(err, QRegularExpression::DotMatchesEverythingOption).match(complaints).hasMatch(), qPrintable(complaints));
+        if (maxMs > 0)
+            QVERIFY2(elapsed < maxMs, qPrintable(QString::number(elapsed)));
+        if (calls.isEmpty())
+            return;
+        QStringList reached;
+        for (const QString &renderer : {QStringLiteral("r_one"), QStringLiteral("r_two")}) {
+            const QDBusMessage answer = control({QString(), QStringLiteral("renderer/") + renderer, QStringLiteral("calls")}, 0);
+            for (const QString &call : answer.arguments().value(0).toStringList())
+                reached.append(renderer + QLatin1Char(':') + call);
+        }
+        QCOMPARE(reached, calls == QStringList{QStringLiteral("none")} ? QStringList() : calls);
     }
 };
 

@@ -39,54 +39,34 @@ private Q_SLOTS:
         QTest::addColumn<int>("result");
         QTest::addColumn<QStringList>("busNames");
 
-        const QList<int> sources{TuvoClientObjectInfo::Source};
-        const QList<int> renderers{TuvoClientObjectInfo::Renderer};
-        const QList<int> either{TuvoClientObjectInfo::Source, TuvoClientObjectInfo::Renderer};
-        const QList<int> plugins{TuvoClientObjectInfo::Plugin};
-        const auto one = [](const char *name) { return QStringList{QString::fromLatin1(name)}; };
-
-        QTest::newRow("uuid") << sources << "sample_source" << int(TuvoClientTargetMatch::Found)
-                              << one("com.oxbel.tuvo.source.Sample-Plugin.sample_source");
-        QTest::newRow("bus name") << sources << "com.oxbel.tuvo.source.Test-Plugin.shared"
-                                  << int(TuvoClientTargetMatch::Found) << one("com.oxbel.tuvo.source.Test-Plugin.shared");
-        QTest::newRow("unique uuid prefix") << sources << "sam" << int(TuvoClientTargetMatch::Found)
-                                            << one("com.oxbel.tuvo.source.Sample-Plugin.sample_source");
-        QTest::newRow("unique bus name prefix") << sources << "com.oxbel.tuvo.source.Sample"
-                                                << int(TuvoClientTargetMatch::Found)
-                                                << one("com.oxbel.tuvo.source.Sample-Plugin.sample_source");
-        QTest::newRow("kind decides") << renderers << "sample" << int(TuvoClientTargetMatch::Found)
-                                      << one("com.oxbel.tuvo.renderer.Sample-Plugin.sample_renderer");
-        QTest::newRow("exact wins over prefix") << sources << "test_source" << int(TuvoClientTargetMatch::Found)
-                                                << one("com.oxbel.tuvo.source.Test-Plugin.test_source");
-        QTest::newRow("ambiguous prefix") << sources << "test_s" << int(TuvoClientTargetMatch::Ambiguous)
-                                          << QStringList{QStringLiteral("com.oxbel.tuvo.source.Test-Plugin.test_source"),
-                                                         QStringLiteral("com.oxbel.tuvo.source.Test-Plugin.test_source_2")};
-        QTest::newRow("same uuid in two plugins") << sources << "shared" << int(TuvoClientTargetMatch::Ambiguous)
-                                                  << QStringList{QStringLiteral("com.oxbel.tuvo.source.Other.shared"),
-                                                                 QStringLiteral("com.oxbel.tuvo.source.Test-Plugin.shared")};
-        QTest::newRow("same uuid, source and renderer") << either << "both" << int(TuvoClientTargetMatch::Ambiguous)
-                                                        << QStringList{QStringLiteral("com.oxbel.tuvo.renderer.Test-Plugin.both"),
-                                                                       QStringLiteral("com.oxbel.tuvo.source.Test-Plugin.both")};
-        QTest::newRow("one kind of two") << renderers << "both" << int(TuvoClientTargetMatch::Found)
-                                         << one("com.oxbel.tuvo.renderer.Test-Plugin.both");
-        QTest::newRow("missing") << sources << "nothing" << int(TuvoClientTargetMatch::NotFound) << QStringList();
-        QTest::newRow("a renderer is no source") << sources << "sample_renderer"
-                                                 << int(TuvoClientTargetMatch::NotFound) << QStringList();
-        QTest::newRow("middle of a name is no prefix") << sources << "source" << int(TuvoClientTargetMatch::NotFound)
-                                                       << QStringList();
-        QTest::newRow("empty") << sources << "" << int(TuvoClientTargetMatch::NotFound) << QStringList();
-        QTest::newRow("plugin name") << plugins << "libtuvo_test_plugin" << int(TuvoClientTargetMatch::Found)
-                                     << one("com.oxbel.tuvo.plugin.libtuvo_test_plugin");
-        QTest::newRow("plugin short name") << plugins << "sample" << int(TuvoClientTargetMatch::Found)
-                                           << one("com.oxbel.tuvo.plugin.libtuvo_sample_plugin");
-        QTest::newRow("plugin short prefix") << plugins << "te" << int(TuvoClientTargetMatch::Found)
-                                             << one("com.oxbel.tuvo.plugin.libtuvo_test_plugin");
-        QTest::newRow("plugin library path") << plugins << "/usr/lib/tuvo/plugins/libtuvo-sample-plugin.so"
-                                             << int(TuvoClientTargetMatch::Found)
-                                             << one("com.oxbel.tuvo.plugin.libtuvo_sample_plugin");
-        QTest::newRow("plugin prefix of both") << plugins << "libtuvo_" << int(TuvoClientTargetMatch::Ambiguous)
-                                               << QStringList{QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin"),
-                                                              QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_test_plugin")};
+        const QList<int> sources{TuvoClientObjectInfo::Source}, renderers{TuvoClientObjectInfo::Renderer};
+        const QList<int> either{TuvoClientObjectInfo::Source, TuvoClientObjectInfo::Renderer}, plugins{TuvoClientObjectInfo::Plugin};
+        const int found = TuvoClientTargetMatch::Found, ambiguous = TuvoClientTargetMatch::Ambiguous, none = TuvoClientTargetMatch::NotFound;
+        const QString source = "com.oxbel.tuvo.source.", plugin = "com.oxbel.tuvo.plugin.";
+        QTest::newRow("uuid") << sources << "sample_source" << found << QStringList{source + "Sample-Plugin.sample_source"};
+        QTest::newRow("bus name") << sources << source + "Test-Plugin.shared" << found << QStringList{source + "Test-Plugin.shared"};
+        QTest::newRow("unique uuid prefix") << sources << "sam" << found << QStringList{source + "Sample-Plugin.sample_source"};
+        QTest::newRow("unique bus name prefix") << sources << source + "Sample" << found << QStringList{source + "Sample-Plugin.sample_source"};
+        QTest::newRow("kind decides") << renderers << "sample" << found << QStringList{"com.oxbel.tuvo.renderer.Sample-Plugin.sample_renderer"};
+        QTest::newRow("exact wins over prefix") << sources << "test_source" << found << QStringList{source + "Test-Plugin.test_source"};
+        QTest::newRow("ambiguous prefix") << sources << "test_s" << ambiguous
+                                          << QStringList{source + "Test-Plugin.test_source", source + "Test-Plugin.test_source_2"};
+        QTest::newRow("same uuid in two plugins") << sources << "shared" << ambiguous
+                                                  << QStringList{source + "Other.shared", source + "Test-Plugin.shared"};
+        QTest::newRow("same uuid, source and renderer") << either << "both" << ambiguous
+                                                        << QStringList{"com.oxbel.tuvo.renderer.Test-Plugin.both", source + "Test-Plugin.both"};
+        QTest::newRow("one kind of two") << renderers << "both" << found << QStringList{"com.oxbel.tuvo.renderer.Test-Plugin.both"};
+        QTest::newRow("missing") << sources << "nothing" << none << QStringList();
+        QTest::newRow("a renderer is no source") << sources << "sample_renderer" << none << QStringList();
+        QTest::newRow("middle of a name is no prefix") << sources << "source" << none << QStringList();
+        QTest::newRow("empty") << sources << "" << none << QStringList();
+        QTest::newRow("plugin name") << plugins << "libtuvo_test_plugin" << found << QStringList{plugin + "libtuvo_test_plugin"};
+        QTest::newRow("plugin short name") << plugins << "sample" << found << QStringList{plugin + "libtuvo_sample_plugin"};
+        QTest::newRow("plugin short prefix") << plugins << "te" << found << QStringList{plugin + "libtuvo_test_plugin"};
+        QTest::newRow("plugin library path") << plugins << "/usr/lib/tuvo/plugins/libtuvo-sample-plugin.so" << found
+                                             << QStringList{plugin + "libtuvo_sample_plugin"};
+        QTest::newRow("plugin prefix of both") << plugins << "libtuvo_" << ambiguous
+                                               << QStringList{plugin + "libtuvo_sample_plugin", plugin + "libtuvo_test_plugin"};
     }
 
     void finds()
