@@ -154,13 +154,12 @@ void TuvoClientObject::handleBusSignal(const QDBusMessage &message)
     QVariantList arguments = message.arguments();
     for (QVariant &argument : arguments)
         argument = TuvoDBusValue::plain(argument);
-    Q_EMIT signalReceived(message.interface(), message.member(), arguments);
-    if (!understands(message.interface(), message.member(), message.signature())) {
+    if (understands(message.interface(), message.member(), message.signature()))
+        dispatchSignal(message.interface(), message.member(), arguments);
+    else
         qCWarning(lcTuvoClient) << "unexpected signal" << message.member() << message.signature() << "from"
                                 << m_info.busName;
-        return;
-    }
-    dispatchSignal(message.interface(), message.member(), arguments);
+    Q_EMIT signalReceived(message.interface(), message.member(), arguments);
 }
 
 void TuvoClientObject::dispatchSignal(const QString &interface, const QString &member, const QVariantList &arguments)

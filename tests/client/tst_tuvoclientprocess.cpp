@@ -156,7 +156,7 @@ private Q_SLOTS:
                + r1 + " +Renderer One\nrenderer +r_two .*\n$" << "^$" << none;
         QTest::newRow("list renderers, json") << up << QStringList{"list", "renderer", "--json"} << 0
             << "^\\{\"bus_name\":\"" + r1 + "\",\"kind\":\"renderer\",\"name\":\"r_one\",\"owner\":\":1\\.\\d+\",\"plugin\":"
-               "\"libtuvo_test_plugin\",\"plugin_name\":\"\",\"title\":\"Renderer One\"\\}\n\\{[^\n]*\"title\":\"Renderer Two\"\\}\n$" << "^$" << none;
+               "\"libtuvo_test_plugin\",\"plugin_name\":\"Test Plugin\",\"title\":\"Renderer One\"\\}\n\\{[^\n]*\"title\":\"Renderer Two\"\\}\n$" << "^$" << none;
         QTest::newRow("the name list prints") << up << QStringList{"stop", "r_two"} << 0 << "^$" << "^$" << QStringList{"r_two:stop()"};
         QTest::newRow("the bus name list prints") << up << QStringList{"stop", r2} << 0 << "^$" << "^$" << QStringList{"r_two:stop()"};
         QTest::newRow("ambiguous prefix") << up << QStringList{"stop", "r_"} << 4 << "^$" << r1 + ".*" + r2 << none;
