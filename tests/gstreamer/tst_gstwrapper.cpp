@@ -195,7 +195,10 @@ void TestGstWrapper::playlistFromM3u()
         uris.append(arguments.value(1).toString());
     QCOMPARE(uris, QStringList({host.uri("a.wav"), host.uri("b.wav"), host.uri("c.wav")}));
     QTRY_COMPARE(host.lastState(), int(Stopped));
-    QCOMPARE(Host::column(*host.states).count(Stopped), 1); // no stop between entries
+    // No stop between entries. (The stop before the playlist may still be on its way
+    // when the recorder is cleared, so count from the first Playing.)
+    const QList<int> states = Host::column(*host.states);
+    QCOMPARE(states.mid(states.indexOf(int(Playing))).count(Stopped), 1);
     host.call("next"); // past the end
     QVERIFY(host.wrapper.waitForErrorOutput(QStringLiteral("playlist next fails.")));
     // From the middle on, it plays on to the end by itself.
