@@ -64,6 +64,18 @@ int localFileProblem(const QString &path)
     return TuvoError::NoError;
 }
 
+// Why a uri cannot be played, or NoError: local files as above, and "fd://N", which
+// would have GStreamer read this process's own descriptors, the bus connection among
+// them. Safe on any thread.
+int uriProblem(const QUrl &url)
+{
+    if (url.isLocalFile())
+        return localFileProblem(url.toLocalFile());
+    if (url.scheme().compare(QLatin1String("fd"), Qt::CaseInsensitive) == 0)
+        return TuvoError::ErrorUnsupportedMedia;
+    return TuvoError::NoError;
+}
+
 // The uri of the item a message is about: playbin decodes each item in a uridecodebin
 // of its own, and the message comes from it or from an element inside it.
 QByteArray itemUri(GstMessage *message)
@@ -242,10 +254,10 @@ bool GstRenderer::playItem(const QUrl &requested, int index, uint startPosition,
         fail(TuvoError::ErrorResourceNotFound, QStringLiteral("nothing to play: the uri is empty"));
         return false;
     }
-    // Local files are checked here, quickly and with a clear word for each case;
-    // GStreamer's own errors cover everything else.
-    if (url.isLocalFile()) {
-        const int code = localFileProblem(url.toLocalFile());
+    // Local files (and what is never a medium) are checked here, quickly and with a
+    // clear word for each case; GStreamer's own errors cover everything else.
+    {
+        const int code = uriProblem(url);
         if (code != TuvoError::NoError) {
             resetStream();
             m_uri = uri;
@@ -256,7 +268,7 @@ bool GstRenderer::playItem(const QUrl &requested, int index, uint startPosition,
                 content.insert(QStringLiteral("uri"), uri);
                 Q_EMIT mediaChanged(index, TuvoContent(uri, content));
             }
-            fail(code, GstErrorMap::message(code, url.toLocalFile(), QString()));
+            fail(code, GstErrorMap::message(code, url.isLocalFile() ? url.toLocalFile() : uri, QString()));
             return false;
         }
     }
@@ -475,7 +487,7 @@ void GstRenderer::aboutToFinish(GstElement *playbin, gpointer self)
     if (renderer->m_upcoming.isEmpty())
         return;
     const QUrl url = QUrl::fromEncoded(renderer->m_upcoming.first().first);
-    if (url.isLocalFile() && localFileProblem(url.toLocalFile()) != TuvoError::NoError) {
+    if (uriProblem(url) != TuvoError::NoError) {
         // Not handed over: the current entry plays to its end, and moving on to this
         // one then reports what is wrong with it.
         renderer->m_upcoming.clear();
