@@ -1,12 +1,15 @@
-// The renderer and extension interfaces of the real wrapper on a private bus, seen from
-// client connections of their own. The test plugin's objects log what reaches them and
-// answer as each test tells them to. How waiting calls are served is the reply queue's,
-// tested with it; here, what the adaptors put around their queues.
+// The source, renderer and extension interfaces of the real wrapper on a private bus,
+// seen from client connections of their own. The test plugin's objects log what reaches
+// them and answer as each test tells them to. How waiting calls are served is the reply
+// queue's, and how results are batched the result batch's, each tested with it; here,
+// what the adaptors put around them. The source's deliver controls answer inside the
+// call: what the wrapper sends in response is on its way before the control's reply.
 
 #include "BusClient.h"
 #include "BusMonitor.h"
 #include "BusSignalRecorder.h"
 #include "InterfaceContract.h"
+#include "ProxySourceRecorder.h"
 #include "TestBus.h"
 #include "TestPaths.h"
 #include "WrapperProcess.h"
@@ -25,8 +28,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 const QString Interface = QStringLiteral("com.oxbel.tuvo.renderer");
+const QString SourceInterface = QStringLiteral("com.oxbel.tuvo.source");
+const QString SourceService = u"com.oxbel.tuvo.source.Test-Plugin.test_source"_s;
+const QString SourcePath = u"/com/oxbel/tuvo/source/test_source"_s;
 const QString Extension = QStringLiteral("com.oxbel.tuvo.extension");
 const QString Control = QStringLiteral("com.oxbel.tuvo.test.");
 const QString NoCall = QStringLiteral("There are no D-Bus messages to reply to!");
@@ -87,6 +95,20 @@ QString typed(const QDBusMessage &message)
     return list.mid(1, list.size() - 2);
 }
 
+QStringList shapes(const QList<ProxySourceRecorder::BrowseCall> &calls)
+{
+    QStringList result;
+    for (const auto &call : calls)
+        result.append(u"%1 records"_s.arg(call.records.size()));
+    return result;
+}
+QStringList shapes(const QList<ProxySourceRecorder::QueryCall> &calls)
+{
+    QStringList result;
+    for (const auto &c : calls)
+        result.append(u"%1 rows, %2 left, %3 %4"_s.arg(c.rows.size()).arg(c.remainingCount).arg(c.errorCode).arg(c.errorMessage));
+    return result;
+}
 // Collects the extension adaptor's log lines while it lives.
 QStringList *s_lines = nullptr;
 void collect(QtMsgType, const QMessageLogContext &, const QString &message)
@@ -115,6 +137,7 @@ class tst_AdaptorProcess : public QObject
     int renderers = 0;
     QString uuid;
     QString kind;
+    ProxySourceRecorder *proxy = nullptr;
 
     QString object() const { return kind == "source" ? QStringLiteral("test_source") : uuid; }
     QString service() const { return "com.oxbel.tuvo." + kind + ".Test-Plugin." + object(); }
@@ -154,6 +177,25 @@ class tst_AdaptorProcess : public QObject
     QStringList rendererCalls() { return control("calls").toStringList(); }
     int logCount(const QString &text) { return int(wrapper.errorOutput().count(text)); }
 
+    // A reply may be in before the call waits for it; what the wrapper sent before the
+    // reply is queued for this thread by then and is handled here.
+    static QVariant settled(const QDBusMessage &reply)
+    {
+        QCoreApplication::processEvents();
+        return reply.arguments().value(0);
+    }
+    QVariant sourceControl(const QString &method, const V &arguments = {})
+    {
+        return settled(client.call(u"com.oxbel.tuvo.testplugin"_s, u"/com/oxbel/tuvo/test/source/test_source"_s,
+                                   u"com.oxbel.tuvo.test.Source"_s, method, arguments));
+    }
+    uint sourceCall(const QString &method, const V &arguments, BusClient *caller = nullptr)
+    {
+        return settled((caller ? caller : &client)->call(SourceService, SourcePath, SourceInterface, method, arguments)).toUInt();
+    }
+    uint browse(BusClient *caller = nullptr) { return sourceCall(u"browse"_s, {QString(), QString(), QStringList(), 0u, 0u}, caller); }
+    uint query() { return sourceCall(u"query"_s, {u"q"_s}); }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -161,7 +203,9 @@ private Q_SLOTS:
         wrapper.setHome(home.path());
         QVERIFY(wrapper.startWithPlugin(TestPaths::testPlugin()));
         QVERIFY(activator.activate("libtuvo_test_plugin"));
-        QVERIFY(TestBus::waitForName("com.oxbel.tuvo.source.Test-Plugin.test_source"));
+        QVERIFY(TestBus::waitForName(SourceService));
+        proxy = new ProxySourceRecorder(client.connection(), u"test_source"_s, this);
+        QVERIFY(proxy->isRegistered());
     }
 
     void init()
@@ -181,6 +225,7 @@ private Q_SLOTS:
         control("remove_object", {uuid}, "Plugin");
         QVERIFY(TestBus::waitForName(service(), false));
         QVERIFY2(wrapper.isRunning(), qPrintable(wrapper.errorOutput()));
+        QCOMPARE(proxy->strayCalls(), 0);
     }
 
     // The answer slots are private: no client can fake an answer.
@@ -429,6 +474,149 @@ private Q_SLOTS:
         QTRY_COMPARE(logCount(line), before + unnamed);
     }
 
+    // The members, the result calls and the change signals as the contracts have them.
+    void sourceContract()
+    {
+        QStringList expected = InterfaceContract::fromXml(InterfaceContract::contractXml(SourceInterface), SourceInterface);
+        QStringList live = InterfaceContract::fromXml(TestBus::introspect(SourceService, SourcePath), SourceInterface);
+        expected.sort(); // Qt lists an adaptor's members in an order of its own
+        live.sort();
+        QCOMPARE(live, expected);
+        const QString proxyXml = InterfaceContract::contractXml(u"com.oxbel.tuvo.proxy_source"_s);
+        const QStringList proxyContract = InterfaceContract::fromXml(proxyXml, u"com.oxbel.tuvo.proxy_source"_s);
+        // The recorder takes calls with these signatures only.
+        QCOMPARE(InterfaceContract::inSignature(proxyContract, u"browse_result"_s), u"ua(iusaysus)"_s);
+        QCOMPARE(InterfaceContract::inSignature(proxyContract, u"query_result"_s), u"uia(uas)is"_s);
+        QCOMPARE(proxyXml.count(u"<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/>"_s), 2);
+        const uint browseId = browse(), queryId = query();
+        sourceControl(u"deliver_results"_s, {browseId, 1, 0});
+        sourceControl(u"deliver_rows"_s, {queryId, 1, 0});
+        QCOMPARE(proxy->browseCalls(browseId).size(), 1);
+        QCOMPARE(proxy->browseCalls(browseId).first().sender, TestBus::owner(SourceService));
+        QCOMPARE(proxy->queryCalls(queryId).size(), 1);
+        QVERIFY(!proxy->browseCalls(browseId).first().replyRequired && !proxy->queryCalls(queryId).first().replyRequired);
+
+        BusSignalRecorder containers(SourceService, SourcePath, SourceInterface, u"container_changed"_s, client.connection());
+        BusSignalRecorder metadata(SourceService, SourcePath, SourceInterface, u"metadata_changed"_s, client.connection());
+        sourceControl(u"emit_container_changed"_s, {u"c_1"_s});
+        sourceControl(u"emit_metadata_changed"_s, {u"m_1"_s});
+        const QDBusMessage empty = client.call(SourceService, SourcePath, SourceInterface, u"set_metadata"_s);
+        QVERIFY(empty.type() == QDBusMessage::ReplyMessage && empty.arguments().isEmpty());
+        QVERIFY(containers.waitForCount(1) && metadata.waitForCount(1));
+        QCOMPARE(containers.firstArguments() + metadata.firstArguments(), (QStringList{u"c_1"_s, u"m_1"_s}));
+    }
+
+    // Arguments pass unchanged; a stray first callback cannot capture the browse; the
+    // records carry what the source reported; callbacks may come inside the browse call.
+    void browseResults()
+    {
+        const QVariantList arguments{u"obj"_s, u"pred"_s, QStringList{u"a"_s, u"b c"_s}, 3u, 7u};
+        const uint id = sourceCall(u"browse"_s, arguments);
+        QCOMPARE(qdbus_cast<QVariantList>(sourceControl(u"last_browse"_s)), arguments);
+        QVERIFY(sourceControl(u"deliver_result"_s, {id, id + 1000, u"stray"_s, QVariantMap(), 9u, 0}).toBool());
+        QVERIFY(wrapper.waitForErrorOutput(u"Source signals with bad browseId: return"_s));
+        const QVariantMap meta{{u"title"_s, u"abc"_s}, {u"list"_s, QStringList()}};
+        sourceControl(u"deliver_result"_s, {id, id, u"one"_s, meta, 100u, 11});
+        QVERIFY(wrapper.waitForErrorOutput(u"TuvoSourceAdaptor::createBrowseResult: Unknown metadata type"_s));
+        QCOMPARE(sourceControl(u"deliver_results"_s, {id, 11, 10}).toInt(), 11);
+        QCOMPARE(shapes(proxy->browseCalls(id)), (QStringList{u"10 records"_s, u"2 records"_s}));
+        const auto records = proxy->browseRecords(id);
+        QCOMPARE(records.first().metadata, QByteArray::fromHex("7469746c6500010000004000000061626300"));
+        for (int i = 0; i < 12; ++i) {
+            TuvoBrowseResultDBusStruct expected;
+            expected.index = i ? uint(i - 1) : 100u;
+            expected.remainingCount = 11 - i;
+            expected.objectId = i ? u"item_%1"_s.arg(i - 1) : u"one"_s;
+            expected.metadata = records.at(i).metadata;
+            QCOMPARE(records.at(i), expected);
+        }
+        sourceControl(u"set_inline_results"_s, {3, 2});
+        QCOMPARE(shapes(proxy->browseCalls(browse())), QStringList{u"3 records"_s});
+    }
+
+    // Row values unchanged; each call carries the remaining count of its last row.
+    void queryRows()
+    {
+        const uint id = sourceCall(u"query"_s, {u"artist = \"x\""_s});
+        QCOMPARE(sourceControl(u"last_query"_s).toString(), u"artist = \"x\""_s);
+        const QStringList row{QString(), u"\u4e2d\u6587 \U0001F3B5"_s, u"a,b;c"_s};
+        QVERIFY(sourceControl(u"deliver_row"_s, {id, id, row, 77u, 12}).toBool());
+        QCOMPARE(sourceControl(u"deliver_rows"_s, {id, 12, 11}).toInt(), 12);
+        QCOMPARE(shapes(proxy->queryCalls(id)), (QStringList{u"10 rows, 3 left, 0 "_s, u"3 rows, 0 left, 0 "_s}));
+        const auto rows = proxy->queryRows(id);
+        QVERIFY(rows.first().index == 77u && rows.first().resultRow == row);
+        QVERIFY(rows.last().index == 11u && rows.last().resultRow == (QStringList{u"row_11"_s, u"Row 11"_s}));
+        sourceControl(u"set_inline_rows"_s, {2, 1});
+        QCOMPARE(shapes(proxy->queryCalls(query())), QStringList{u"2 rows, 0 left, 0 "_s});
+    }
+
+    void error_data()
+    {
+        QTest::addColumn<bool>("isBrowse");
+        QTest::addColumn<int>("pending");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("browse, after 3 results") << true << 3 << QStringList{u"3 records"_s, u"1 records"_s};
+        QTest::newRow("query, after 3 rows") << false << 3 << QStringList{u"3 rows, 0 left, 0 "_s, u"0 rows, 0 left, -7 disk éjected"_s};
+    }
+
+    // The error follows the pending results; a browse's is a record, a query's two arguments.
+    void error()
+    {
+        QFETCH(bool, isBrowse);
+        QFETCH(int, pending);
+        QFETCH(QStringList, calls);
+        const uint id = isBrowse ? browse() : query();
+        sourceControl(isBrowse ? u"deliver_results"_s : u"deliver_rows"_s, {id, pending, 8});
+        if (isBrowse) {
+            QVERIFY(sourceControl(u"deliver_error"_s, {id, id, 4000000001u, u"disk éjected"_s}).toBool());
+            QCOMPARE(shapes(proxy->browseCalls(id)), calls);
+            TuvoBrowseResultDBusStruct expected;
+            expected.errorCode = 4000000001u;
+            expected.errorMessage = u"disk éjected"_s;
+            QCOMPARE(proxy->browseRecords(id).last(), expected);
+        } else {
+            QVERIFY(sourceControl(u"deliver_query_error"_s, {id, id, -7, u"disk éjected"_s}).toBool());
+            QCOMPARE(shapes(proxy->queryCalls(id)), calls);
+        }
+    }
+
+    // Cancelling passes any id on and keeps the operation.
+    void cancel()
+    {
+        const uint browseId = browse(), queryId = query();
+        sourceCall(u"cancel_browse"_s, {browseId});
+        sourceCall(u"cancel_browse"_s, {4242u});
+        sourceCall(u"cancel_query"_s, {queryId});
+        QCOMPARE(qdbus_cast<QList<uint>>(sourceControl(u"cancelled_browses"_s)), (QList<uint>{browseId, 4242u}));
+        QCOMPARE(qdbus_cast<QList<uint>>(sourceControl(u"cancelled_queries"_s)), QList<uint>{queryId});
+        sourceControl(u"deliver_results"_s, {browseId, 1, 0});
+        sourceControl(u"deliver_rows"_s, {queryId, 1, 0});
+        QVERIFY(proxy->isBrowseDone(browseId) && proxy->isQueryDone(queryId));
+    }
+
+    // Results go to the caller of each browse, whoever calls next; one client's two
+    // browses are independent.
+    void twoClients()
+    {
+        BusClient other;
+        ProxySourceRecorder otherProxy(other.connection(), u"test_source"_s);
+        QVERIFY(otherProxy.isRegistered());
+        const uint first = browse(), theirs = browse(&other), second = browse();
+        QVERIFY(first && theirs && second && first != theirs && first != second && theirs != second);
+        sourceControl(u"deliver_results"_s, {second, 2, 3});
+        sourceControl(u"deliver_results"_s, {first, 12, 11});
+        sourceControl(u"deliver_results"_s, {theirs, 2, 1});
+        sourceControl(u"deliver_results"_s, {second, 2, 1});
+        QVERIFY(otherProxy.waitForBrowseEnd(theirs));
+        QCOMPARE(otherProxy.browseRecords(theirs).size(), 2);
+        QVERIFY(proxy->browseCalls(theirs).isEmpty() && otherProxy.browseCalls(first).isEmpty());
+        QCOMPARE(proxy->browseRecords(first).size(), 12);
+        const auto records = proxy->browseRecords(second);
+        QCOMPARE(records.size(), 4);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(records.at(i).index == uint(i) && records.at(i).remainingCount == 3 - i);
+    }
+
     // The sample plugin's renderer from the shell: GLib reads what Qt marshals.
     void sampleRendererAnswersGdbus()
     {
@@ -463,10 +651,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("written"); // what reached the object
         QTest::newRow("renderer accepts an int32") << "w" << true << QVariant(42) << "i:42";
         QTest::newRow("renderer refuses a string") << "w" << false << QVariant("loud") << "s:loud";
-        QTest::newRow("renderer accepts a byte") << "w" << true << QVariant::fromValue<uchar>(200) << "y:200";
-        QTest::newRow("renderer refuses a double") << "w" << false << QVariant(0.25) << "d:0.25";
         QTest::newRow("source accepts a uint64") << "w" << true << QVariant(1ull << 40) << "t:1099511627776";
-        QTest::newRow("source refuses a bool") << "w" << false << QVariant(true) << "b:true";
         QTest::newRow("source accepts a string list") << "w" << true << QVariant(QStringList{"a", "b"}) << "as:a,b";
         QTest::newRow("source: a write needs a name") << "" << false << QVariant(5) << "";
     }
@@ -486,6 +671,8 @@ private Q_SLOTS:
         QCOMPARE(typed(carried), written);
     }
 
+    // One object's read answered in each way, both kinds of object hosting the same adaptor;
+    // a value keeps its D-Bus type (the conversions are the property conversion table's).
     void reads_data()
     {
         QTest::addColumn<QString>("mode");
@@ -494,21 +681,13 @@ private Q_SLOTS:
         QTest::newRow("renderer int32") << "now" << QVariant(55) << "s:p i:55";
         QTest::newRow("source uint32") << "now" << QVariant(55u) << "s:p u:55";
         QTest::newRow("renderer int64") << "now" << QVariant(-(1ll << 40)) << "s:p x:-1099511627776";
-        QTest::newRow("source byte") << "now" << QVariant::fromValue<uchar>(7) << "s:p y:7";
-        QTest::newRow("renderer bool") << "now" << QVariant(false) << "s:p b:false";
-        QTest::newRow("source double") << "now" << QVariant(0.75) << "s:p d:0.75";
-        QTest::newRow("renderer string") << "now" << QVariant("Living room") << "s:p s:Living room";
         QTest::newRow("source empty string") << "now" << QVariant(QString()) << "s:p s:";
         QTest::newRow("renderer string list") << "now" << QVariant(QStringList{"x"}) << "s:p as:x";
         QTest::newRow("source object path") << "now" << QVariant::fromValue(QDBusObjectPath("/a/b")) << "s:p o:/a/b";
         QTest::newRow("source no value") << "invalid" << QVariant() << Failure;
-        QTest::newRow("renderer no value") << "invalid" << QVariant() << Failure;
-        QTest::newRow("source refuses") << "refuse" << QVariant() << Failure;
         QTest::newRow("renderer refuses") << "refuse" << QVariant() << Failure;
         QTest::newRow("source answers, then refuses") << "answer-then-refuse" << QVariant(1) << "s:p i:1";
-        QTest::newRow("renderer answers, then refuses") << "answer-then-refuse" << QVariant(1) << "s:p i:1";
         // Not a time-out: the caller hears at once that the value cannot be read.
-        QTest::newRow("source unsendable") << "unsendable" << QVariant() << Failure;
         QTest::newRow("renderer unsendable") << "unsendable" << QVariant() << Failure;
     }
     // Exactly one reply per read, as a monitor of the bus sees it (it also shows replies
@@ -579,11 +758,8 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("expected");
         QTest::newRow("renderer int32") << QVariant(30) << "s:changed i:30";
-        QTest::newRow("renderer uint16") << QVariant::fromValue<ushort>(9) << "s:changed q:9";
-        QTest::newRow("renderer double") << QVariant(-1.5) << "s:changed d:-1.5";
         QTest::newRow("source string") << QVariant("Shelf") << "s:changed s:Shelf";
         QTest::newRow("source uint64") << QVariant(1ull << 63) << "s:changed t:9223372036854775808";
-        QTest::newRow("source bool") << QVariant(true) << "s:changed b:true";
     }
     void propertyChanged()
     {
