@@ -6,6 +6,7 @@
 #include "WrapperProcess.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -17,6 +18,8 @@ namespace {
 const QString TestPluginName = QStringLiteral("libtuvo_test_plugin");
 const QString TestControlService = QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_test_plugin");
 const QString TestPluginService = QStringLiteral("com.oxbel.tuvo.testplugin");
+// The machine-wide file that switches on a log file per plugin.
+const QString Marker = QStringLiteral("/tmp/enable-tuvo-plugins-debug");
 
 QString service(const char *kind, const QString &plugin, const QString &uuid)
 {
@@ -50,6 +53,7 @@ class tst_WrapperProcess : public QObject
     Q_OBJECT
 
     QTemporaryDir home;
+    bool createdMarker = false;
 
     void startTestWrapper(WrapperProcess &wrapper, const QString &objects = QString())
     {
@@ -62,6 +66,9 @@ class tst_WrapperProcess : public QObject
 private Q_SLOTS:
     void cleanup()
     {
+        if (createdMarker)
+            QFile::remove(Marker);
+        createdMarker = false;
         // No test leaves a wrapper behind to disturb the next one.
         QVERIFY(TestBus::waitForName(TestControlService, false));
     }
@@ -169,33 +176,6 @@ private Q_SLOTS:
         QVERIFY(wrapper.isRunning());
     }
 
-    void vanishingClientUnloadsThePlugin()
-    {
-        WrapperProcess wrapper;
-        startTestWrapper(wrapper);
-        const QString source = service("source", "Test-Plugin", "test_source");
-        BusClient stays, leaves;
-        QVERIFY(leaves.activate(TestPluginName) && stays.activate(TestPluginName));
-        QVERIFY(TestBus::waitForName(source));
-        QScopedPointer<BusSignalRecorder> changes(BusSignalRecorder::nameOwnerChanges());
-        const QString leaving = leaves.uniqueName();
-        leaves.disconnect();
-        QTRY_VERIFY(changes->firstArguments().contains(leaving));
-        // The daemon told the wrapper before this call reaches it; another activator
-        // remains, so everything stays published.
-        QVERIFY(stays.activate(TestPluginName));
-        QVERIFY(TestBus::hasOwner(source));
-        QVERIFY(stays.deactivate(TestPluginName));
-        QVERIFY(TestBus::waitForName(source, false));
-
-        BusClient client;
-        QVERIFY(client.activate(TestPluginName));
-        QVERIFY(TestBus::waitForName(source));
-        client.disconnect();
-        QVERIFY(TestBus::waitForName(source, false));
-        QVERIFY(wrapper.isRunning());
-    }
-
     void deviceBecomingInactiveEndsAnIdleProcess()
     {
         TestScreenSaver screensaver(false);
@@ -220,20 +200,36 @@ private Q_SLOTS:
         QCOMPARE(wrapper.exitCode(), 0);
     }
 
+    // With the machine-wide debug marker file, the wrapper also appends its log to a file
+    // named after the plugin in its home; without it, it writes no file there.
     void quitWithdrawsEverythingInKeyOrder_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("inactivity") << 0;
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::addColumn<bool>("marker");
+        QTest::newRow("inactivity") << 0 << false;
+        QTest::newRow("SIGTERM, with the debug marker") << int(SIGTERM) << true;
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
     }
     void quitWithdrawsEverythingInKeyOrder()
     {
         QFETCH(int, signal);
+        QFETCH(bool, marker);
+        if (marker && !QFile::exists(Marker)) {
+            QFile file(Marker);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            createdMarker = true;
+        }
+        QTemporaryDir ownHome;
+        QFile log(ownHome.filePath(QStringLiteral("libtuvo-test-plugin.log")));
+        if (marker)
+            QVERIFY(log.open(QIODevice::WriteOnly) && log.write("earlier line\n") > 0);
+        log.close();
         TestScreenSaver screensaver(true);
         QVERIFY(screensaver.appear());
         WrapperProcess wrapper;
-        startTestWrapper(wrapper, QStringLiteral("source:z_source:P:z;renderer:b_renderer:P:b;source:a_source:P:a"));
+        wrapper.setHome(ownHome.path());
+        wrapper.setEnv(QStringLiteral("TUVO_TEST_PLUGIN_OBJECTS"), QStringLiteral("source:z_source:P:z;renderer:b_renderer:P:b;source:a_source:P:a"));
+        QVERIFY(wrapper.startWithPlugin(TestPaths::testPlugin()));
         BusClient client;
         QVERIFY(client.activate(TestPluginName));
         QVERIFY(TestBus::waitForName(service("source", "P", "a_source")));
@@ -258,6 +254,20 @@ private Q_SLOTS:
             QCOMPARE(lost.size(), 4);
             QCOMPARE(lost.last(), TestControlService);
         }
+        if (!marker) {
+            if (!QFile::exists(Marker))
+                QCOMPARE(QDir(ownHome.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+            return;
+        }
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        QVERIFY(text.startsWith(QLatin1String("earlier line\n")));
+        for (const QString &line : {QStringLiteral("Starting new plugin:  ") + TestPaths::testPlugin(),
+                                    QStringLiteral("tuvo-dbus-wrapper revision: N/A"), QStringLiteral("tuvo-dbus-wrapper builtime:"),
+                                    QStringLiteral("activated:  \"%1\"").arg(TestPaths::testPlugin()),
+                                    QStringLiteral("void TuvoDBusWrapper::deinitialize()"),
+                                    QStringLiteral("unregister object \"/com/oxbel/tuvo/source/a_source\"")})
+            QVERIFY2(text.contains(line), qPrintable(line));
     }
 
     // Only a quick look at the file at start: the plugin itself loads on activation.
