@@ -23,7 +23,9 @@ uint ownerPid(const QString &name)
 } // namespace
 
 // tuvo-client on a bus that starts the build tree's wrappers from their service files:
-// plugins are named and used before any wrapper runs.
+// plugins are named and used before any wrapper runs. With no screensaver on the bus, a
+// wrapper started this way ends after its last client (every case ends waiting for
+// that), and the next call starts a new one.
 // tuvo-client holding an activation in the background; what it says on standard error.
 struct Holder
 {
