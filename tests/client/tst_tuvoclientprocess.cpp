@@ -158,12 +158,8 @@ private Q_SLOTS:
             << "^\\{\"bus_name\":\"" + r1 + "\",\"kind\":\"renderer\",\"name\":\"r_one\",\"owner\":\":1\\.\\d+\",\"plugin\":"
                "\"libtuvo_test_plugin\",\"plugin_name\":\"Test Plugin\",\"title\":\"Renderer One\"\\}\n\\{[^\n]*\"title\":\"Renderer Two\"\\}\n$" << "^$" << none;
         QTest::newRow("the name list prints") << up << QStringList{"stop", "r_two"} << 0 << "^$" << "^$" << QStringList{"r_two:stop()"};
-        QTest::newRow("the bus name list prints") << up << QStringList{"stop", r2} << 0 << "^$" << "^$" << QStringList{"r_two:stop()"};
         QTest::newRow("ambiguous prefix") << up << QStringList{"stop", "r_"} << 4 << "^$" << r1 + ".*" + r2 << none;
-        QTest::newRow("ambiguous bus name") << up << QStringList{"status", "com.oxbel.tuvo.renderer.Test"} << 4 << "^$" << r1 + ".*" + r2 << none;
         QTest::newRow("missing renderer") << up << QStringList{"stop", "nothing"} << 3 << "^$" << "nothing" << none;
-        QTest::newRow("missing source") << up << QStringList{"browse", "no_source"} << 3 << "^$" << "no_source" << none;
-        QTest::newRow("a source is no renderer") << up << QStringList{"play", "s_one"} << 3 << "^$" << "s_one" << none;
         QTest::newRow("missing plugin") << up << QStringList{"--plugin", "nothing", "list"} << 3 << "^$" << "nothing" << none;
         QTest::newRow("help") << QStringList() << QStringList{"--help"} << 0 << "\n  browse .*\n  seek " << "^$" << QStringList();
         QTest::newRow("help of a verb") << QStringList() << QStringList{"help", "seek"} << 0 << "^Usage: tuvo-client \\[OPTIONS\\] seek" << "^$"
