@@ -56,27 +56,21 @@ bool TestPluginControl::add_object(const QString &kind, const QString &uuid,
                                    const QString &pluginName, const QString &name)
 {
     bool added = false;
-    if (kind == QLatin1String("source")) {
-        auto *source = new TestSource(uuid, pluginName, name);
-        added = m_registry->addSource(source);
-        if (!added)
-            delete source;
-    } else if (kind == QLatin1String("proxysource")) {
-        auto *source = new TuvoProxySource(uuid, pluginName, name);
-        added = m_registry->addSource(source);
-        if (!added)
-            delete source;
-    } else if (kind == QLatin1String("renderer")) {
-        auto *renderer = new TestRenderer(uuid, pluginName, name);
-        added = m_registry->addRenderer(renderer);
-        if (!added)
-            delete renderer;
-    } else if (kind == QLatin1String("proxyrenderer")) {
-        auto *renderer = new TuvoProxyRenderer(uuid, pluginName, name);
-        added = m_registry->addRenderer(renderer);
-        if (!added)
-            delete renderer;
-    }
+    TuvoSource *source = nullptr;
+    TuvoRenderer *renderer = nullptr;
+    if (kind == QLatin1String("source"))
+        source = new TestSource(uuid, pluginName, name);
+    else if (kind == QLatin1String("proxysource"))
+        source = new TuvoProxySource(uuid, pluginName, name);
+    else if (kind == QLatin1String("renderer"))
+        renderer = new TestRenderer(uuid, pluginName, name);
+    else if (kind == QLatin1String("proxyrenderer"))
+        renderer = new TuvoProxyRenderer(uuid, pluginName, name);
+    // An object the registry refuses (a taken uuid) stays ours to delete.
+    if (source && !(added = m_registry->addSource(source)))
+        delete source;
+    if (renderer && !(added = m_registry->addRenderer(renderer)))
+        delete renderer;
     if (added)
         m_uuids.append(uuid);
     return added;

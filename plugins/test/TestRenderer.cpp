@@ -1,8 +1,11 @@
 #include "TestRenderer.h"
 
-#include "TestRendererControl.h"
-
 #include <TuvoPlaylist.h>
+#include <TuvoRegistry.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDebug>
 
 namespace {
 const QStringList Commands{
@@ -24,17 +27,45 @@ QString quotedOrNull(const QString &text)
 {
     return text.isNull() ? QStringLiteral("null") : quoted(text);
 }
+
+const QHash<QString, int> Queries{{QStringLiteral("status"), 0}, {QStringLiteral("position"), 1},
+                                  {QStringLiteral("media_info"), 2}};
+const QHash<QString, int> Modes{{QStringLiteral("later"), 0}, {QStringLiteral("now"), 1},
+                                {QStringLiteral("refuse"), 2}};
+
+TuvoMediaInfo mediaInfoFromBus(const QString &uuid, const QVariantMap &metaData)
+{
+    TuvoMediaInfo mediaInfo(uuid);
+    for (auto it = metaData.constBegin(); it != metaData.constEnd(); ++it) {
+        const QVariant &value = it.value();
+        if (value.metaType() == QMetaType::fromType<QDBusArgument>()
+            && value.value<QDBusArgument>().currentSignature() == QLatin1String("av"))
+            mediaInfo.setMetaData(it.key(), qdbus_cast<QVariantList>(value));
+        else
+            mediaInfo.setMetaData(it.key(), QVariantList{value});
+    }
+    return mediaInfo;
+}
 } // namespace
 
 TestRenderer::TestRenderer(const QString &uuid, const QString &pluginName, const QString &name,
                            QObject *parent)
     : TuvoRenderer(uuid, pluginName, name, parent)
-    , m_control(new TestRendererControl(this))
+    , m_controlPath(QStringLiteral("/com/oxbel/tuvo/test/renderer/") + uuid)
 {
-    m_control->publish();
+    m_published = QDBusConnection::sessionBus().registerObject(m_controlPath, this,
+                                                               QDBusConnection::ExportAllSlots);
+    if (!m_published)
+        qWarning() << "test plugin: cannot publish the renderer control at" << m_controlPath;
 }
 
-TestRenderer::~TestRenderer() = default;
+TestRenderer::~TestRenderer()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // A renderer added again under the same uuid may have taken the path meanwhile.
+    if (m_published && bus.objectRegisteredAt(m_controlPath) == this)
+        bus.unregisterObject(m_controlPath);
+}
 
 bool TestRenderer::command(const QString &name, const QString &call)
 {
@@ -42,12 +73,25 @@ bool TestRenderer::command(const QString &name, const QString &call)
     return m_commandResults.value(name, true);
 }
 
-bool TestRenderer::setCommandResult(const QString &command, bool accepted)
+bool TestRenderer::set_command_result(const QString &command, bool accepted)
 {
     if (!Commands.contains(command))
         return false;
     m_commandResults.insert(command, accepted);
     return true;
+}
+
+bool TestRenderer::set_query_mode(const QString &query, const QString &mode)
+{
+    if (!Queries.contains(query) || !Modes.contains(mode))
+        return false;
+    m_modes[Queries.value(query)] = Mode(Modes.value(mode));
+    return true;
+}
+
+int TestRenderer::outstanding(const QString &query) const
+{
+    return Queries.contains(query) ? int(m_outstanding.value(Queries.value(query)).size()) : -1;
 }
 
 bool TestRenderer::play()
@@ -159,13 +203,18 @@ bool TestRenderer::getCurrentMediaInfo(QObject *receiver, const char *member, co
     return request(MediaInfoQuery, callback, [&] { callback.invoke(m_mediaInfo); });
 }
 
-void TestRenderer::setStatus(const QString &playlistId, uint playlistIndex, int state,
-                             const QString &objectId)
+void TestRenderer::set_status(const QString &playlistId, uint playlistIndex, int state,
+                              const QString &objectId)
 {
     m_playlistId = playlistId;
     m_playlistIndex = playlistIndex;
     m_state = state;
     m_objectId = objectId;
+}
+
+void TestRenderer::set_media_info(const QString &uuid, const QVariantMap &metaData)
+{
+    m_mediaInfo = mediaInfoFromBus(uuid, metaData);
 }
 
 TuvoCallback TestRenderer::takeOutstanding(Query query)
@@ -174,44 +223,48 @@ TuvoCallback TestRenderer::takeOutstanding(Query query)
     return outstanding.isEmpty() ? TuvoCallback() : outstanding.takeFirst();
 }
 
-bool TestRenderer::answerStatus(const QString &playlistId, uint playlistIndex, int state,
-                                const QString &objectId)
+bool TestRenderer::answer_status(const QString &playlistId, uint playlistIndex, int state,
+                                 const QString &objectId)
 {
     return takeOutstanding(StatusQuery).invoke(playlistId, playlistIndex, state, objectId);
 }
 
-bool TestRenderer::answerPosition(uint position)
+bool TestRenderer::answer_position(uint position)
 {
     return takeOutstanding(PositionQuery).invoke(position);
 }
 
-bool TestRenderer::answerMediaInfo(const TuvoMediaInfo &mediaInfo)
+bool TestRenderer::answer_media_info(const QString &uuid, const QVariantMap &metaData)
 {
-    return takeOutstanding(MediaInfoQuery).invoke(mediaInfo);
+    return takeOutstanding(MediaInfoQuery).invoke(mediaInfoFromBus(uuid, metaData));
 }
 
-bool TestRenderer::parseQuery(const QString &text, Query *query)
+void TestRenderer::emit_playlist_changed(const QString &id)
 {
-    static const QHash<QString, Query> queries{
-        {QStringLiteral("status"), StatusQuery},
-        {QStringLiteral("position"), PositionQuery},
-        {QStringLiteral("media_info"), MediaInfoQuery},
-    };
-    if (!queries.contains(text))
-        return false;
-    *query = queries.value(text);
-    return true;
+    if (id.isEmpty()) {
+        Q_EMIT playlistChanged(nullptr);
+        return;
+    }
+    if (TuvoPlaylist *known = TuvoRegistry::instance()->findPlaylist(id)) {
+        Q_EMIT playlistChanged(known);
+        return;
+    }
+    TuvoPlaylist playlist(id);
+    Q_EMIT playlistChanged(&playlist);
 }
 
-bool TestRenderer::parseMode(const QString &text, Mode *mode)
+void TestRenderer::emit_unnamed_playlist_changed()
 {
-    static const QHash<QString, Mode> modes{
-        {QStringLiteral("later"), Later},
-        {QStringLiteral("now"), Now},
-        {QStringLiteral("refuse"), Refuse},
-    };
-    if (!modes.contains(text))
+    TuvoPlaylist playlist{QString()};
+    Q_EMIT playlistChanged(&playlist);
+}
+
+bool TestRenderer::add_playlist(const QString &id, const QStringList &uris)
+{
+    if (id.isEmpty())
         return false;
-    *mode = modes.value(text);
-    return true;
+    QList<TuvoContent> entries;
+    for (const QString &uri : uris)
+        entries.append(TuvoContent(uri));
+    return TuvoRegistry::instance()->addPlaylist(new TuvoPlaylist(id, entries)) != nullptr;
 }

@@ -1,7 +1,9 @@
 #include "TestSource.h"
 
-#include "TestSourceControl.h"
 #include "TestStreamItem.h"
+
+#include <QDBusConnection>
+#include <QDebug>
 
 namespace {
 // How many distinct items a stream cycles through.
@@ -27,13 +29,21 @@ const QList<StreamItem> &streamItems()
 TestSource::TestSource(const QString &uuid, const QString &pluginName, const QString &name,
                        QObject *parent)
     : TuvoSource(uuid, pluginName, name, parent)
-    , m_control(new TestSourceControl(this))
+    , m_controlPath(QStringLiteral("/com/oxbel/tuvo/test/source/") + uuid)
 {
+    m_published = QDBusConnection::sessionBus().registerObject(m_controlPath, this,
+                                                               QDBusConnection::ExportAllSlots);
+    if (!m_published)
+        qWarning() << "test plugin: cannot register the source control at" << m_controlPath;
     m_streamTimer.setInterval(0);
     connect(&m_streamTimer, &QTimer::timeout, this, &TestSource::streamSlice);
 }
 
-TestSource::~TestSource() = default;
+TestSource::~TestSource()
+{
+    if (m_published)
+        QDBusConnection::sessionBus().unregisterObject(m_controlPath);
+}
 
 uint TestSource::browse(const QString &objectId, const QString &predicate,
                         const QStringList &additionalPredicates, uint skipCount, uint itemCount,
@@ -47,7 +57,7 @@ uint TestSource::browse(const QString &objectId, const QString &predicate,
 
     const int inlineCount = std::exchange(m_inlineResults, 0);
     if (inlineCount > 0)
-        sendResults(operation.id, inlineCount, m_inlineResultsRemaining);
+        deliver_results(operation.id, inlineCount, m_inlineResultsRemaining);
     return operation.id;
 }
 
@@ -69,7 +79,7 @@ uint TestSource::query(const QString &text, QObject *receiver, const char *resul
 
     const int inlineCount = std::exchange(m_inlineRows, 0);
     if (inlineCount > 0)
-        sendRows(operation.id, inlineCount, m_inlineRowsRemaining);
+        deliver_rows(operation.id, inlineCount, m_inlineRowsRemaining);
     return operation.id;
 }
 
@@ -78,13 +88,13 @@ void TestSource::cancelQuery(uint queryId)
     m_cancelledQueries.append(queryId);
 }
 
-void TestSource::setInlineResults(int count, int firstRemaining)
+void TestSource::set_inline_results(int count, int firstRemaining)
 {
     m_inlineResults = count;
     m_inlineResultsRemaining = firstRemaining;
 }
 
-void TestSource::setInlineRows(int count, int firstRemaining)
+void TestSource::set_inline_rows(int count, int firstRemaining)
 {
     m_inlineRows = count;
     m_inlineRowsRemaining = firstRemaining;
@@ -110,7 +120,7 @@ QVariantMap TestSource::generatedMetaData(uint index)
             {QStringLiteral("title"), QStringLiteral("Item %1").arg(index)}};
 }
 
-bool TestSource::sendResult(uint browseId, uint sentId, const QString &objectId,
+bool TestSource::deliver_result(uint browseId, uint sentId, const QString &objectId,
                             const QVariantMap &meta, uint index, int remaining)
 {
     if (!m_browses.contains(browseId))
@@ -118,14 +128,14 @@ bool TestSource::sendResult(uint browseId, uint sentId, const QString &objectId,
     return browseReply(browseId, sentId).sendResult(objectId, meta, index, remaining);
 }
 
-int TestSource::sendResults(uint browseId, int count, int firstRemaining)
+int TestSource::deliver_results(uint browseId, int count, int firstRemaining)
 {
     int sent = 0;
     for (int i = 0; i < count; ++i) {
         if (!m_browses.contains(browseId))
             break;
         const uint index = m_browses[browseId].nextIndex++;
-        if (!sendResult(browseId, browseId, QStringLiteral("item_%1").arg(index),
+        if (!deliver_result(browseId, browseId, QStringLiteral("item_%1").arg(index),
                         generatedMetaData(index), index, firstRemaining - i))
             break;
         ++sent;
@@ -133,14 +143,14 @@ int TestSource::sendResults(uint browseId, int count, int firstRemaining)
     return sent;
 }
 
-bool TestSource::sendError(uint browseId, uint sentId, uint code, const QString &message)
+bool TestSource::deliver_error(uint browseId, uint sentId, uint code, const QString &message)
 {
     if (!m_browses.contains(browseId))
         return false;
     return browseReply(browseId, sentId).sendError(code, message);
 }
 
-bool TestSource::sendRow(uint queryId, uint sentId, const QStringList &row, uint index,
+bool TestSource::deliver_row(uint queryId, uint sentId, const QStringList &row, uint index,
                          int remaining)
 {
     if (!m_queries.contains(queryId))
@@ -148,14 +158,14 @@ bool TestSource::sendRow(uint queryId, uint sentId, const QStringList &row, uint
     return queryReply(queryId, sentId).sendResult(row, index, remaining);
 }
 
-int TestSource::sendRows(uint queryId, int count, int firstRemaining)
+int TestSource::deliver_rows(uint queryId, int count, int firstRemaining)
 {
     int sent = 0;
     for (int i = 0; i < count; ++i) {
         if (!m_queries.contains(queryId))
             break;
         const uint index = m_queries[queryId].nextIndex++;
-        if (!sendRow(queryId, queryId,
+        if (!deliver_row(queryId, queryId,
                      {QStringLiteral("row_%1").arg(index), QStringLiteral("Row %1").arg(index)},
                      index, firstRemaining - i))
             break;
@@ -164,14 +174,14 @@ int TestSource::sendRows(uint queryId, int count, int firstRemaining)
     return sent;
 }
 
-bool TestSource::sendQueryError(uint queryId, uint sentId, int code, const QString &message)
+bool TestSource::deliver_query_error(uint queryId, uint sentId, int code, const QString &message)
 {
     if (!m_queries.contains(queryId))
         return false;
     return queryReply(queryId, sentId).sendError(code, message);
 }
 
-bool TestSource::streamResults(uint browseId, int count, int slice)
+bool TestSource::stream_results(uint browseId, int count, int slice)
 {
     if (!m_browses.contains(browseId) || count <= 0 || m_streamTimer.isActive())
         return false;

@@ -13,22 +13,26 @@
 #include <QTimer>
 #include <QVariantList>
 
-class TestSourceControl;
-
 /*!
- * A source of the test plugin that answers only when told to.
+ * A source of the test plugin that answers only when told to, through its public
+ * slots: its control, which a test drives from outside the wrapper, at
+ * "/com/oxbel/tuvo/test/source/<uuid>" on the wrapper's own connection, reachable under
+ * the test plugin's bus name (TestPluginControl::ControlService), with the interface
+ * "com.oxbel.tuvo.test.Source".
  *
  * browse() and query() record their arguments and return a fresh id; they deliver
- * nothing by themselves, except results set up with setInlineResults(), which come
- * inside the call. Everything else is delivered by
- * TestSourceControl on a test's request: results and errors in a burst or one at a
- * time, with the operation's own id or another one, and a stream of results as fast as
- * the source can produce them. Operations are kept (and can still be answered) after
- * they have ended, so that a test can check what the host does with late answers.
+ * nothing by themselves, except results set up with set_inline_results(), which come
+ * inside the call. Every deliver call answers the operation at once, inside the call,
+ * so that everything the host sends in response has been sent before the reply. Calls
+ * that take a sentId use it as the id of the answer, to play a source that reports
+ * under a wrong id; the others use the operation's own id. Operations are kept (and
+ * can still be answered) after they have ended, so that a test can check what the host
+ * does with late answers.
  */
 class TestSource : public TuvoSource
 {
     Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.test.Source")
 public:
     TestSource(const QString &uuid, const QString &pluginName, const QString &name,
                QObject *parent = nullptr);
@@ -53,34 +57,35 @@ public:
         return m_propertyHost->requestExtensionProperty(name, receiver, member);
     }
 
+public Q_SLOTS:
     /*! The next browse (query) delivers \a count results inside the call, the first
      *  with remaining count \a firstRemaining, each next one less. */
-    void setInlineResults(int count, int firstRemaining);
-    void setInlineRows(int count, int firstRemaining);
-
-    QList<uint> browseIds() const { return m_browses.keys(); }
-    QList<uint> queryIds() const { return m_queries.keys(); }
-    QVariantList lastBrowseArguments() const { return m_lastBrowse; }
-    QString lastQuery() const { return m_lastQuery; }
-    QList<uint> cancelledBrowses() const { return m_cancelledBrowses; }
-    QList<uint> cancelledQueries() const { return m_cancelledQueries; }
-
-    /*! Sends one result of browse \a browseId under the id \a sentId. */
-    bool sendResult(uint browseId, uint sentId, const QString &objectId, const QVariantMap &meta,
-                    uint index, int remaining);
+    void set_inline_results(int count, int firstRemaining);
+    void set_inline_rows(int count, int firstRemaining);
+    QList<uint> browses() const { return m_browses.keys(); }
+    QList<uint> queries() const { return m_queries.keys(); }
+    /*! objectId, predicate, additional predicates, skip count, item count. */
+    QVariantList last_browse() const { return m_lastBrowse; }
+    QString last_query() const { return m_lastQuery; }
+    QList<uint> cancelled_browses() const { return m_cancelledBrowses; }
+    QList<uint> cancelled_queries() const { return m_cancelledQueries; }
     /*! Sends \a count generated results, remaining counts from \a firstRemaining down. */
-    int sendResults(uint browseId, int count, int firstRemaining);
-    bool sendError(uint browseId, uint sentId, uint code, const QString &message);
-    bool sendRow(uint queryId, uint sentId, const QStringList &row, uint index, int remaining);
-    int sendRows(uint queryId, int count, int firstRemaining);
-    bool sendQueryError(uint queryId, uint sentId, int code, const QString &message);
-
+    int deliver_results(uint browseId, int count, int firstRemaining);
+    /*! Sends one result of browse \a browseId under the id \a sentId. */
+    bool deliver_result(uint browseId, uint sentId, const QString &objectId,
+                        const QVariantMap &meta, uint index, int remaining);
+    bool deliver_error(uint browseId, uint sentId, uint code, const QString &message);
+    int deliver_rows(uint queryId, int count, int firstRemaining);
+    bool deliver_row(uint queryId, uint sentId, const QStringList &row, uint index, int remaining);
+    bool deliver_query_error(uint queryId, uint sentId, int code, const QString &message);
     /*!
      * Delivers \a count results of about 8 metadata keys to browse \a browseId, the last
      * with remaining count 0, \a slice results per turn of the event loop (0: all at
      * once). The metadata come from a small fixed set, so nothing grows with \a count.
      */
-    bool streamResults(uint browseId, int count, int slice);
+    bool stream_results(uint browseId, int count, int slice);
+    void emit_container_changed(const QString &objectId) { Q_EMIT containerChanged(TuvoContent(objectId)); }
+    void emit_metadata_changed(const QString &objectId) { Q_EMIT metadataChanged(TuvoContent(objectId)); }
 
 private Q_SLOTS:
     void streamSlice();
@@ -104,7 +109,8 @@ private:
     TuvoQueryReply queryReply(uint queryId, uint sentId) const;
     static QVariantMap generatedMetaData(uint index);
 
-    TestSourceControl *m_control;
+    QString m_controlPath;
+    bool m_published = false;
     QMap<uint, Operation> m_browses;
     QMap<uint, Operation> m_queries;
     int m_inlineResults = 0;
