@@ -1,4 +1,5 @@
 // The sample plugin through the framework, as the wrapper uses it.
+#include "TestMedia.h"
 #include "TestPaths.h"
 
 #include <TuvoInternalRegistry.h>
@@ -7,7 +8,9 @@
 #include <TuvoRenderer.h>
 #include <TuvoSource.h>
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -97,14 +100,43 @@ private Q_SLOTS:
         }
     }
 
-    void cancelInsideTheCallbackAndRefusals()
+    // Cancelled from inside its first result callback, a browse sends nothing more, not
+    // even the rest of a batch under way; the filesystem source browses a folder of many.
+    void cancelInsideTheCallback_data()
     {
-        Receiver cancelled, nobody;
+        QTest::addColumn<QString>("plugin");
+        QTest::newRow("sample") << TestPaths::samplePlugin();
+        QTest::newRow("filesystem") << TestMedia::filesystemPlugin();
+    }
+    void cancelInsideTheCallback()
+    {
+        QFETCH(QString, plugin);
+        QTemporaryDir home;
+        QString folder = QStringLiteral("tracks");
+        if (plugin != TestPaths::samplePlugin()) {
+            for (int i = 0; i < 500; ++i)
+                QVERIFY(TestMedia::writeFile(home.filePath(QStringLiteral("media/%1").arg(i))));
+            QVERIFY(TestMedia::writeFile(home.filePath(QStringLiteral("tuvo/filesystem-plugin.conf")),
+                                         "root=" + QFile::encodeName(home.filePath(QStringLiteral("media"))) + '\n'));
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+            QSignalSpy added(registry, &TuvoInternalRegistry::sourceAdded);
+            QVERIFY(registry->loadPlugin(plugin));
+            QCOMPARE(added.count(), 1);
+            source = registry->findSource(added.first().first().toString());
+            folder.clear();
+        }
+        Receiver cancelled;
         cancelled.cancelOnFirst = source;
-        QVERIFY(source->browse(QStringLiteral("tracks"), QString(), {}, 0, 0, &cancelled, BrowseResult, BrowseError));
+        QVERIFY(source->browse(folder, QString(), {}, 0, 0, &cancelled, BrowseResult, BrowseError));
         QTRY_COMPARE(cancelled.results.size(), 1);
-        QTest::qWait(50);
+        QTest::qWait(100);
         QCOMPARE(cancelled.results.size(), 1);
+        QVERIFY(cancelled.errors.isEmpty());
+    }
+
+    void refusals()
+    {
+        Receiver nobody;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not found")));
         QCOMPARE(source->browse(QString(), QString(), {}, 0, 0, &nobody, "1handleBrowseResult(uint,QString,QVariantMap,uint)",
                                 BrowseError), 0u);
