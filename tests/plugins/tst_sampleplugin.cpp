@@ -1,4 +1,5 @@
-// The sample plugin through the framework, as the wrapper uses it.
+// The shipped plugins through the framework, as the wrapper uses them: mostly the
+// sample plugin, and what only the framework sees of the filesystem and GStreamer plugins.
 #include "TestMedia.h"
 #include "TestPaths.h"
 
@@ -142,6 +143,48 @@ private Q_SLOTS:
                                 BrowseError), 0u);
         QCOMPARE(source->query(QStringLiteral("x"), nullptr, "1a()", "1b()"), 0u);
         QVERIFY(!renderer->getStatus(&nobody, "1getStatusCallback(QString,uint,int)"));
+    }
+
+    // The GStreamer renderer's refusals that no client sees (set_position, pause_at,
+    // pause, resume and play answer nothing on the bus): each leaves it as it was.
+    void gstreamerRefusals_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<bool>("playing"); // a 3 s file plays first
+        QTest::newRow("pause_at with nothing playing") << "pauseAt" << false;
+        QTest::newRow("seek with nothing playing") << "seek" << false;
+        QTest::newRow("pause with nothing playing") << "pause" << false;
+        QTest::newRow("play with nothing to play") << "play" << false;
+        QTest::newRow("resume while playing") << "resume" << true;
+        QTest::newRow("seek of an unknown mode") << "seek 7" << true;
+    }
+    void gstreamerRefusals()
+    {
+        QFETCH(QString, call);
+        QFETCH(bool, playing);
+        QTemporaryDir home;
+        QVERIFY(TestMedia::writeFile(home.filePath(QStringLiteral("tuvo/gstreamer-plugin.conf")),
+                                     "audio_sink=fakesink sync=true\nvideo_sink=fakesink\n"));
+        QVERIFY(TestMedia::writeWav(home.filePath(QStringLiteral("long.wav")), 3000));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+        QVERIFY(registry->loadPlugin(TestMedia::gstreamerPlugin()));
+        TuvoRenderer *gst = registry->findRenderer(QStringLiteral("gstreamer_renderer"));
+        QVERIFY(gst);
+        QSignalSpy states(gst, &TuvoRenderer::stateChanged), errors(gst, &TuvoRenderer::error);
+        if (playing) {
+            QVERIFY(gst->playUri(QUrl::fromLocalFile(home.filePath(QStringLiteral("long.wav"))), 0));
+            QTRY_VERIFY(!states.isEmpty() && states.last().first().value<TuvoRenderer::State>() == TuvoRenderer::Playing);
+        }
+        const int before = int(states.size());
+        const bool accepted = call == QLatin1String("pauseAt") ? gst->pauseAt(1)
+                              : call.startsWith(QLatin1String("seek")) ? gst->setPosition(1, call.section(u' ', 1).toInt())
+                              : call == QLatin1String("pause")         ? gst->pause()
+                              : call == QLatin1String("resume")        ? gst->resume()
+                                                                       : gst->play();
+        QVERIFY(!accepted);
+        QTest::qWait(100);
+        QCOMPARE(int(states.size()), before);
+        QCOMPARE(errors.size(), 0);
     }
 
     void queryMatchesEveryWord()
