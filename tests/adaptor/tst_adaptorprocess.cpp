@@ -617,6 +617,25 @@ private Q_SLOTS:
             QVERIFY(records.at(i).index == uint(i) && records.at(i).remainingCount == 3 - i);
     }
 
+    // A long stream arrives whole and in order, however the source slices it.
+    void sourceStream_data()
+    {
+        QTest::addColumn<int>("slice");
+        QTest::newRow("5000 in one turn") << 0;
+        QTest::newRow("5000, 100 per turn") << 100;
+    }
+    void sourceStream()
+    {
+        QFETCH(int, slice);
+        const uint id = browse();
+        QVERIFY(sourceControl(u"stream_results"_s, {id, 5000, slice}).toBool());
+        QVERIFY(proxy->waitForBrowseEnd(id));
+        const auto records = proxy->browseRecords(id);
+        QCOMPARE(records.size(), 5000);
+        for (int i = 0; i < records.size(); ++i)
+            QVERIFY(records.at(i).index == uint(i) && records.at(i).remainingCount == 4999 - i);
+    }
+
     // The sample plugin's renderer from the shell: GLib reads what Qt marshals.
     void sampleRendererAnswersGdbus()
     {
