@@ -28,6 +28,7 @@ QString quotedOrNull(const QString &text)
     return text.isNull() ? QStringLiteral("null") : quoted(text);
 }
 
+// The control's names of TestRenderer's Query and Mode values, in their order.
 const QHash<QString, int> Queries{{QStringLiteral("status"), 0}, {QStringLiteral("position"), 1},
                                   {QStringLiteral("media_info"), 2}};
 const QHash<QString, int> Modes{{QStringLiteral("later"), 0}, {QStringLiteral("now"), 1},
