@@ -171,11 +171,7 @@ private Q_SLOTS:
         new TuvoExtensionAdaptor(renderer);
         QVERIFY(QDBusConnection::sessionBus().registerObject(u"/r"_s, renderer, QDBusConnection::ExportAdaptors));
     }
-    void cleanupTestCase()
-    {
-        delete source;
-        delete renderer;
-    }
+    void cleanupTestCase() { delete source; delete renderer; }
     QDBusMessage callRenderer(const QString &interface, const QString &method, const QVariantList &arguments = {})
     {
         return a.call(QDBusConnection::sessionBus().baseService(), u"/r"_s, interface, method, arguments, 5000);
