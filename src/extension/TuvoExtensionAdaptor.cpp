@@ -1,5 +1,7 @@
 #include "TuvoExtensionAdaptor.h"
 
+#include <TuvoBusText.h>
+#include <TuvoDBusValue.h>
 #include <TuvoRenderer.h>
 #include <TuvoReplyQueue.h>
 #include <TuvoSource.h>
@@ -65,7 +67,9 @@ TuvoExtensionAdaptor::~TuvoExtensionAdaptor() = default;
 bool TuvoExtensionAdaptor::set_extension_property(const QString &property,
                                                   const QDBusVariant &value)
 {
-    const QVariant variant = value.variant();
+    // Plugins link Qt Core only: a{sv}, av, ai and structures reach them as QVariantMap
+    // and QVariantList, never as a QDBusArgument they could not read.
+    const QVariant variant = TuvoDBusValue::plain(value.variant());
     if (property.isEmpty() || !variant.isValid())
         return false;
     const QByteArray type = QByteArrayLiteral("QVariant::") + variant.typeName();
@@ -121,6 +125,11 @@ QString TuvoExtensionAdaptor::get_name()
 
 void TuvoExtensionAdaptor::emitPropertyChange(const QString &name, const QVariant &value)
 {
+    // A value the bus cannot carry at all is dropped by the bus library, with its warning.
+    if (TuvoBusText::holdsNul(name) || TuvoBusText::holdsNul(value)) {
+        qWarning() << "TuvoExtensionAdaptor: property_changed not sent, a text holds a NUL character:" << name;
+        return;
+    }
     Q_EMIT property_changed(name, QDBusVariant(value));
 }
 
@@ -130,8 +139,12 @@ void TuvoExtensionAdaptor::respondPropertyRequest(const QString &name, const QVa
     TuvoReplyQueue *queue = pendingPropertyRequests.value(name);
     if (!queue)
         return;
+    // A text cut at a NUL would be another value: the read fails instead.
+    const bool cut = TuvoBusText::holdsNul(name) || TuvoBusText::holdsNul(value);
+    if (cut)
+        qWarning() << "TuvoExtensionAdaptor: the value of" << name << "holds a NUL character, the read fails";
     queue->answer([&](const QDBusMessage &call) {
-        if (!value.isValid())
+        if (!value.isValid() || cut)
             return call.createErrorReply(QDBusError::Failed, FailedText);
         return call.createReply(QVariantList{name, QVariant::fromValue(QDBusVariant(value))});
     });

@@ -25,7 +25,10 @@ class TuvoSource;
  * asynchronous on both sides: get_extension_property keeps the call (a delayed reply)
  * until the object answers through respondPropertyRequest(); calls for a name that is
  * already being read wait for that one read instead of asking the object again.
- * Values cross the bus as variants and are never converted on the way.
+ * Values cross the bus as variants. A written value reaches the object as plain Qt
+ * (QVariantMap, QVariantList, QStringList; see TuvoDBusValue), never as a QDBusArgument.
+ * A value holding a text with a NUL character is never sent cut: its read fails and its
+ * change signal is dropped, with a warning.
  */
 class TuvoExtensionAdaptor : public QDBusAbstractAdaptor
 {

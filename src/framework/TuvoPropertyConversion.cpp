@@ -100,14 +100,52 @@ bool convertNumberExactly(QVariant &value, QMetaType type)
     }
     return value.convert(type);
 }
-} // namespace
+// What a written value is, for the table below.
+enum class Kind { Bool, Number, Text, List, Map, Other };
 
-bool TuvoPropertyConversion::convertExactly(QVariant &value, QMetaType type)
+Kind kindOf(QMetaType type)
 {
-    if (value.metaType() == type)
-        return true;
-    if (numberKind(value.metaType()) != NumberKind::None && numberKind(type) != NumberKind::None)
-        return convertNumberExactly(value, type);
+    if (numberKind(type) != NumberKind::None)
+        return Kind::Number;
+    switch (type.id()) {
+    case QMetaType::Bool:
+        return Kind::Bool;
+    case QMetaType::QString:
+        return Kind::Text;
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        return Kind::List;
+    case QMetaType::QVariantMap:
+    case QMetaType::QVariantHash:
+        return Kind::Map;
+    default:
+        return Kind::Other;
+    }
+}
+
+enum class Rule {
+    Refuse,
+    Number,     // held exactly by the property's number type
+    NumberText, // a number in C notation, without blanks, held exactly
+    BoolText,   // "true" or "false"
+    ListItems,  // any list; into a text list only when every item is a text
+    RoundTrip,  // when it converts to the type and back to itself
+};
+
+// The one table of which writes a property takes: by the property's kind (rows) and
+// the written value's kind (columns). README.md gives it to plugin authors.
+constexpr Rule Rules[6][6] = {
+    //              Bool              Number            Text                List               Map              Other
+    /* Bool   */ {Rule::RoundTrip, Rule::Refuse,    Rule::BoolText,   Rule::Refuse,    Rule::Refuse,    Rule::RoundTrip},
+    /* Number */ {Rule::Refuse,    Rule::Number,    Rule::NumberText, Rule::Refuse,    Rule::Refuse,    Rule::RoundTrip},
+    /* Text   */ {Rule::RoundTrip, Rule::RoundTrip, Rule::RoundTrip,  Rule::Refuse,    Rule::Refuse,    Rule::RoundTrip},
+    /* List   */ {Rule::Refuse,    Rule::Refuse,    Rule::Refuse,     Rule::ListItems, Rule::Refuse,    Rule::Refuse},
+    /* Map    */ {Rule::Refuse,    Rule::Refuse,    Rule::Refuse,     Rule::Refuse,    Rule::RoundTrip, Rule::Refuse},
+    /* Other  */ {Rule::RoundTrip, Rule::RoundTrip, Rule::RoundTrip,  Rule::RoundTrip, Rule::RoundTrip, Rule::RoundTrip},
+};
+
+bool convertRoundTrip(QVariant &value, QMetaType type)
+{
     QVariant converted = value;
     if (!converted.convert(type))
         return false;
@@ -116,4 +154,65 @@ bool TuvoPropertyConversion::convertExactly(QVariant &value, QMetaType type)
         return false;
     value = converted;
     return true;
+}
+
+bool convertNumberText(QVariant &value, QMetaType type)
+{
+    const QString text = value.toString();
+    if (text.isEmpty() || text.trimmed() != text)
+        return false;
+    bool ok = false;
+    QVariant number = text.toLongLong(&ok);
+    if (!ok)
+        number = text.toULongLong(&ok);
+    if (!ok)
+        number = text.toDouble(&ok); // C notation: "1e3", "-0.5"; not "1,5"
+    if (!ok || !convertNumberExactly(number, type))
+        return false;
+    value = number;
+    return true;
+}
+
+bool convertListItems(QVariant &value, QMetaType type)
+{
+    const QVariantList items = value.toList();
+    if (type.id() == QMetaType::QStringList) {
+        QStringList texts;
+        for (const QVariant &item : items) {
+            if (item.metaType().id() != QMetaType::QString)
+                return false;
+            texts.append(item.toString());
+        }
+        value = texts;
+        return true;
+    }
+    if (type.id() != QMetaType::QVariantList)
+        return false;
+    value = items;
+    return true;
+}
+} // namespace
+
+bool TuvoPropertyConversion::convertExactly(QVariant &value, QMetaType type)
+{
+    if (value.metaType() == type)
+        return true;
+    switch (Rules[int(kindOf(type))][int(kindOf(value.metaType()))]) {
+    case Rule::Refuse:
+        return false;
+    case Rule::Number:
+        return convertNumberExactly(value, type);
+    case Rule::NumberText:
+        return convertNumberText(value, type);
+    case Rule::BoolText:
+        if (value.toString() != QLatin1String("true") && value.toString() != QLatin1String("false"))
+            return false;
+        value = value.toString() == QLatin1String("true");
+        return true;
+    case Rule::ListItems:
+        return convertListItems(value, type);
+    case Rule::RoundTrip:
+        return convertRoundTrip(value, type);
+    }
+    return false;
 }

@@ -3,6 +3,7 @@
 #include "TuvoMediaInfoDBus.h"
 #include "TuvoRendererLogging.h"
 
+#include <TuvoBusText.h>
 #include <TuvoPlaylist.h>
 #include <TuvoRegistry.h>
 #include <TuvoRendererWire.h>
@@ -35,6 +36,25 @@ const char *const MediaInfoCallback = "1getCurrentMediaInfoCallback(const TuvoMe
 QUrl urlFromBus(const QString &url)
 {
     return QUrl::fromEncoded(url.toUtf8());
+}
+
+// A D-Bus string ends at its first NUL: a text holding one would reach clients as
+// another text, so what holds one is not sent.
+bool cutOnTheBus(const char *what, const QVariantList &values)
+{
+    for (const QVariant &value : values) {
+        if (TuvoBusText::holdsNul(value)) {
+            qCWarning(lcTuvoRenderer) << what << "not sent, a text holds a NUL character";
+            return true;
+        }
+    }
+    return false;
+}
+
+QDBusMessage cutAnswerError(const QDBusMessage &call)
+{
+    return call.createErrorReply(QDBusError::Failed,
+                                 QStringLiteral("The answer holds a NUL character, D-Bus would cut it"));
 }
 
 // Sends the replies of one query kind; what cannot be sent is logged by its kind.
@@ -84,7 +104,7 @@ TuvoRendererAdaptor::TuvoRendererAdaptor(TuvoRenderer *renderer)
     connect(renderer, &TuvoRenderer::playlistChanged, this,
             &TuvoRendererAdaptor::rendererPlaylistChangedSlot);
     connect(renderer, &TuvoRenderer::metadataChanged, this,
-            &TuvoRendererAdaptor::metadata_changed);
+            &TuvoRendererAdaptor::rendererMetadataChangedSlot);
     connect(renderer, &TuvoRenderer::bufferingInfo, this, &TuvoRendererAdaptor::bufferingInfoSlot);
     connect(renderer, &TuvoRenderer::scanningInfo, this, &TuvoRendererAdaptor::scanningInfoSlot);
     connect(renderer, &TuvoRenderer::error, this, &TuvoRendererAdaptor::rendererError);
@@ -232,8 +252,10 @@ void TuvoRendererAdaptor::getStatusCallback(QString playlistId, uint playlistInd
                                             QString objectId)
 {
     const QVariantList arguments{playlistId, QVariant::fromValue(playlistIndex), state, objectId};
-    const bool answered = statusCalls->answer(
-        [&arguments](const QDBusMessage &message) { return message.createReply(arguments); });
+    const bool cut = cutOnTheBus("status answer", arguments);
+    const bool answered = statusCalls->answer([&](const QDBusMessage &message) {
+        return cut ? cutAnswerError(message) : message.createReply(arguments);
+    });
     if (!answered)
         qWarning() << "There are no D-Bus messages to reply to! TuvoRendererAdaptor::getStatusCallback()";
 }
@@ -267,11 +289,18 @@ QDBusMessage TuvoRendererAdaptor::mediaInfoReply(const QDBusMessage &message,
     qDebug() << "void TuvoRendererAdaptor::sendMediaInfoReply(QDBusMessage, const TuvoMediaInfo&)";
     const QString key =
         message.arguments().isEmpty() ? QString() : message.arguments().first().toString();
-    if (key.isEmpty())
-        return message.createReply(QVariant::fromValue(TuvoMediaInfoDBus::toWire(mediaInfo)));
     TuvoMediaInfo selected(mediaInfo.uuid());
-    selected.setMetaData(key, mediaInfo.metaData(key));
-    return message.createReply(QVariant::fromValue(TuvoMediaInfoDBus::toWire(selected)));
+    if (key.isEmpty())
+        selected = mediaInfo;
+    else
+        selected.setMetaData(key, mediaInfo.metaData(key));
+    const TuvoMediaInfoDBusStruct wire = TuvoMediaInfoDBus::toWire(selected);
+    QVariantList texts{wire.uuid};
+    for (auto it = wire.metadata.constBegin(); it != wire.metadata.constEnd(); ++it)
+        texts << it.key() << QVariant(it.value());
+    if (cutOnTheBus("media info answer", texts))
+        return cutAnswerError(message);
+    return message.createReply(QVariant::fromValue(wire));
 }
 
 void TuvoRendererAdaptor::cancelMessages()
@@ -304,7 +333,8 @@ void TuvoRendererAdaptor::rendererError(const TuvoError &tuvoError)
     default:
         break;
     }
-    Q_EMIT error(tuvoError.code(), tuvoError.message());
+    if (!cutOnTheBus("error", {tuvoError.message()}))
+        Q_EMIT error(tuvoError.code(), tuvoError.message());
 }
 
 void TuvoRendererAdaptor::rendererStateChangedSlot(TuvoRenderer::State state)
@@ -314,7 +344,9 @@ void TuvoRendererAdaptor::rendererStateChangedSlot(TuvoRenderer::State state)
 
 void TuvoRendererAdaptor::rendererMediaChangedSlot(int index, const TuvoContent &content)
 {
-    Q_EMIT media_changed(index, content.uuid());
+    // A cut id could name another item.
+    if (!cutOnTheBus("media_changed", {content.uuid()}))
+        Q_EMIT media_changed(index, content.uuid());
 }
 
 void TuvoRendererAdaptor::rendererPlaylistChangedSlot(TuvoPlaylist *playlist)
@@ -325,7 +357,15 @@ void TuvoRendererAdaptor::rendererPlaylistChangedSlot(TuvoPlaylist *playlist)
         if (playlistId.isEmpty())
             qCritical() << "TuvoRendererAdaptor: A playlist has no ID!";
     }
-    Q_EMIT playlist_changed(playlistId);
+    if (!cutOnTheBus("playlist_changed", {playlistId}))
+        Q_EMIT playlist_changed(playlistId);
+}
+
+void TuvoRendererAdaptor::rendererMetadataChangedSlot(const QString &key, const QList<QVariant> &values)
+{
+    // Values the bus cannot carry at all are dropped by the bus library, with its warning.
+    if (!cutOnTheBus("metadata_changed", {key, QVariant(values)}))
+        Q_EMIT metadata_changed(key, values);
 }
 
 void TuvoRendererAdaptor::bufferingInfoSlot(float status)

@@ -31,6 +31,10 @@ class TuvoReplyQueue;
  * renderer errors 41, 42, 326 and 327 end waiting queries with
  * "com.oxbel.tuvo.renderer.cancelled".
  *
+ * A D-Bus string ends at its first NUL, so nothing holding a text with a NUL character
+ * goes out cut: such a signal is dropped and such an answer becomes
+ * org.freedesktop.DBus.Error.Failed, each with a warning.
+ *
  * A child of its renderer, which owns it.
  */
 class TuvoRendererAdaptor : public QDBusAbstractAdaptor
@@ -84,6 +88,7 @@ private Q_SLOTS:
     void rendererStateChangedSlot(TuvoRenderer::State state);
     void rendererMediaChangedSlot(int index, const TuvoContent &content);
     void rendererPlaylistChangedSlot(TuvoPlaylist *playlist);
+    void rendererMetadataChangedSlot(const QString &key, const QList<QVariant> &values);
     void bufferingInfoSlot(float status);
     void scanningInfoSlot(float status);
 

@@ -27,7 +27,7 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("stored");
         const QVariant Int(7), UInt(7u), Byte = QVariant::fromValue<uchar>(7), Int64(qlonglong(7)),
             UInt64(qulonglong(7)), Double(0.5), Float(0.5f), Bool(false), String(QStringLiteral("s")),
-            List(QStringList{QStringLiteral("a")}), Refused;
+            List(QStringList{QStringLiteral("a")}), Items(QVariantList{}), Map(QVariantMap{}), Refused;
         const double twoTo63 = std::ldexp(1.0, 63);
 
         // gdbus writes 55 as an int32; other clients pick other widths.
@@ -43,6 +43,12 @@ private Q_SLOTS:
         row("text true to bool", QStringLiteral("true"), Bool, true);
         row("text list to list", QStringList{QStringLiteral("x")}, List, QStringList{QStringLiteral("x")});
         row("same type", QStringLiteral("x"), String, QStringLiteral("x"));
+        row("exponent text to double", QStringLiteral("1e3"), Double, 1000.0);
+        row("exponent text to int", QStringLiteral("1e3"), Int, 1000);
+        row("negative text to double", QStringLiteral("-0.5"), Double, -0.5);
+        row("map to map", QVariantMap{{QStringLiteral("k"), 1}}, Map, QVariantMap{{QStringLiteral("k"), 1}});
+        row("texts in a list to text list", QVariantList{QStringLiteral("a")}, List, QStringList{QStringLiteral("a")});
+        row("text list to list", QStringList{QStringLiteral("a")}, Items, QVariantList{QStringLiteral("a")});
 
         // Rounded, truncated or wrapped numbers.
         row("fraction to int", 55.7, Int, Refused);
@@ -66,6 +72,15 @@ private Q_SLOTS:
         row("loud to int", QStringLiteral("loud"), Int, Refused);
         row("padded text to int", QStringLiteral(" 30"), Int, Refused);
         row("fraction text to int", QStringLiteral("55.5"), Int, Refused);
+        row("true to int", true, Int, Refused);
+        row("0 to bool", 0, Bool, Refused);
+        row("1 to bool", 1, Bool, Refused);
+        row("text 1 to bool", QStringLiteral("1"), Bool, Refused);
+        row("nan text to double", QStringLiteral("nan"), Double, Refused);
+        row("comma text to double", QStringLiteral("1,5"), Double, Refused);
+        row("number in a list to text list", QVariantList{QStringLiteral("a"), 1}, List, Refused);
+        row("list to map", QVariantList{1}, Map, Refused);
+        row("one text in a list to string", QStringList{QStringLiteral("a")}, String, Refused);
         row("two texts to string", QStringList{QStringLiteral("a"), QStringLiteral("b")}, String, Refused);
     }
     void convertExactly()

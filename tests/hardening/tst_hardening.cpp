@@ -1,21 +1,29 @@
 #include "BusClient.h"
+#include "BusSignalRecorder.h"
 #include "ProxySourceRecorder.h"
 #include "TestPaths.h"
 #include "WrapperProcess.h"
 
+#include <TuvoDBusValue.h>
 #include <TuvoError.h>
+#include <TuvoExtensionAdaptor.h>
+#include <TuvoPlaylist.h>
 #include <TuvoRenderer.h>
+#include <TuvoRendererAdaptor.h>
 #include <TuvoShared.h>
 #include <TuvoSource.h>
 #include <TuvoSourceAdaptor.h>
 #include <TuvoSourceAdaptorBrowseTransaction.h>
 #include <TuvoSourceAdaptorQueryTransaction.h>
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <malloc.h>
@@ -60,6 +68,46 @@ void deliver(QObject *receiver, uint id, const QString &value, uint index, int r
         qobject_cast<TuvoSourceAdaptorQueryTransaction *>(receiver)->handleQueryResult(id, {text}, index, remaining);
 }
 
+// Declared properties in the built-in store; status and media info answered inside
+// the call with what the test set.
+class FakeRenderer : public TuvoRenderer
+{
+public:
+    FakeRenderer() : TuvoRenderer(u"hard_renderer"_s, u"P"_s, u"R"_s)
+    {
+        const QVariantMap properties{{u"map"_s, QVariantMap{}}, {u"list"_s, QVariantList{}},
+                                     {u"texts"_s, QStringList{}}, {u"level"_s, 0.0},
+                                     {u"count"_s, 0}, {u"flag"_s, false}, {u"text"_s, QString()}};
+        for (auto it = properties.begin(); it != properties.end(); ++it)
+            declareProperty(it.key(), it.value());
+    }
+    QVariant written; // the last write as the plugin received it
+    TuvoMediaInfo info;
+    QString objectId;
+    void setText(const QString &text) { updateDeclaredProperty(u"text"_s, text); }
+    bool setExtensionProperty(const QString &name, const QVariant &value) override
+    {
+        written = value;
+        return TuvoRenderer::setExtensionProperty(name, value);
+    }
+    bool getStatus(QObject *r, const char *m) override { return statusCallback(r, m).invoke(QString(), 0u, 0, objectId); }
+    bool getCurrentMediaInfo(QObject *r, const char *m, const QString &) override { return mediaInfoCallback(r, m).invoke(info); }
+};
+
+// The types in a value, nested ones too: tells a QStringList from a list of texts.
+QString types(const QVariant &value)
+{
+    QString names = QString::fromLatin1(value.typeName());
+    const QVariantList items = value.metaType().id() == QMetaType::QVariantMap ? value.toMap().values()
+                               : value.metaType().id() == QMetaType::QVariantList ? value.toList() : QVariantList();
+    for (const QVariant &item : items)
+        names += u" ("_s + types(item) + u')';
+    return names;
+}
+
+const QString Renderer = u"com.oxbel.tuvo.renderer"_s, Extension = u"com.oxbel.tuvo.extension"_s;
+const QString Nul = u"a\0b"_s;
+
 QDBusMessage from(const BusClient &client)
 {
     return QDBusMessage::createMethodCall(client.uniqueName(), {}, {}, {});
@@ -71,6 +119,7 @@ class tst_Hardening : public QObject
     Q_OBJECT
 
     FakeSource *source = nullptr;
+    FakeRenderer *renderer = nullptr;
     TuvoSourceAdaptor *adaptor = nullptr;
     BusClient a, b;
     ProxySourceRecorder *proxyA = nullptr, *proxyB = nullptr;
@@ -117,8 +166,16 @@ private Q_SLOTS:
         proxyA = new ProxySourceRecorder(a.connection(), u"hard_source"_s, this);
         proxyB = new ProxySourceRecorder(b.connection(), u"hard_source"_s, this);
         QVERIFY(proxyA->isRegistered() && proxyB->isRegistered());
+        renderer = new FakeRenderer;
+        new TuvoRendererAdaptor(renderer);
+        new TuvoExtensionAdaptor(renderer);
+        QVERIFY(QDBusConnection::sessionBus().registerObject(u"/r"_s, renderer, QDBusConnection::ExportAdaptors));
     }
-    void cleanupTestCase() { delete source; }
+    void cleanupTestCase() { delete source; delete renderer; }
+    QDBusMessage callRenderer(const QString &interface, const QString &method, const QVariantList &arguments = {})
+    {
+        return a.call(QDBusConnection::sessionBus().baseService(), u"/r"_s, interface, method, arguments, 5000);
+    }
 
     // Results as the source gives them (value/index/remaining) against what the client
     // receives: never a message over the limits, never a string cut at a NUL.
@@ -249,6 +306,135 @@ private Q_SLOTS:
         const size_t after = mallinfo2().uordblks;
         qInfo("in use before %zu, with 10000 cancelled browses %zu, after %zu", before, during, after);
         QVERIFY2(after < before + 256 * 1024, qPrintable(u"%1 bytes kept"_s.arg(qint64(after - before))));
+    }
+
+    // Writes as peers send them reach the plugin as plain Qt values, and the declared
+    // store takes or refuses them by its table; an invalid stored value: refused.
+    void plainWrites_data()
+    {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QVariant>("sent");
+        QTest::addColumn<QVariant>("stored");
+        const QVariant refused;
+        const QVariantMap map{{u"k"_s, 2}, {u"in"_s, QVariantMap{{u"x"_s, u"y"_s}}}};
+        QTest::newRow("a{sv} to map") << u"map"_s << QVariant(map) << QVariant(map);
+        QTest::newRow("ai to list") << u"list"_s << QVariant::fromValue(QList<int>{1, 2}) << QVariant(QVariantList{1, 2});
+        QTest::newRow("av to list") << u"list"_s << QVariant(QVariantList{1, u"a"_s}) << QVariant(QVariantList{1, u"a"_s});
+        QDBusArgument structure; // (si), as a peer sends it
+        structure.beginStructure();
+        structure << u"a"_s << 5;
+        structure.endStructure();
+        QTest::newRow("struct to list") << u"list"_s << QVariant::fromValue(structure) << QVariant(QVariantList{u"a"_s, 5});
+        QTest::newRow("as to text list") << u"texts"_s << QVariant(QStringList{u"a"_s}) << QVariant(QStringList{u"a"_s});
+        QTest::newRow("av of texts to text list") << u"texts"_s << QVariant(QVariantList{u"b"_s}) << QVariant(QStringList{u"b"_s});
+        QTest::newRow("1e3 to double") << u"level"_s << QVariant(u"1e3"_s) << QVariant(1000.0);
+        QTest::newRow("true to int") << u"count"_s << QVariant(true) << refused;
+        QTest::newRow("0 to bool") << u"flag"_s << QVariant(0) << refused;
+        QTest::newRow("av with a number to text list") << u"texts"_s << QVariant(QVariantList{u"c"_s, 1}) << refused;
+    }
+
+    void plainWrites()
+    {
+        QFETCH(QString, property);
+        QFETCH(QVariant, sent);
+        QFETCH(QVariant, stored);
+        const QVariant before = renderer->declaredPropertyValue(property);
+        const QDBusMessage reply =
+            callRenderer(Extension, u"set_extension_property"_s, {property, QVariant::fromValue(QDBusVariant(sent))});
+        QCOMPARE(reply.arguments().value(0), QVariant(stored.isValid()));
+        QVERIFY2(!types(renderer->written).contains(u"QDBus"_s), qPrintable(types(renderer->written)));
+        const QVariant now = renderer->declaredPropertyValue(property);
+        QCOMPARE(now, stored.isValid() ? stored : before);
+        QCOMPARE(types(now), types(stored.isValid() ? stored : before));
+    }
+
+    // Signals whose value the bus cannot carry, or would carry cut at a NUL, are dropped
+    // with a warning; what follows them still goes out.
+    void signalsDropped_data()
+    {
+        QTest::addColumn<QString>("signal");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("warning"); // empty: sent as it is
+        const auto row = [](const char *tag, const QString &signal, const QVariant &value, const QString &warning) {
+            QTest::newRow(tag) << signal << value << warning;
+        };
+        const QVariant url = QVariant::fromValue(QUrl(u"a:b"_s));
+        const QString media = u"media_changed"_s, metadata = u"metadata_changed"_s, property = u"property_changed"_s,
+                      playlist = u"playlist_changed"_s, error = u"error"_s, unsendable = u"Could not emit signal"_s;
+        row("media_changed id", media, u"a"_s, {});
+        row("media_changed id with a NUL", media, Nul, u"media_changed not sent"_s);
+        row("playlist_changed id with a NUL", playlist, Nul, u"playlist_changed not sent"_s);
+        row("error message with a NUL", error, Nul, u"error not sent"_s);
+        row("metadata_changed text with a NUL", metadata, QVariantList{Nul}, u"metadata_changed not sent"_s);
+        row("metadata_changed value it cannot carry", metadata, QVariantList{url}, unsendable);
+        row("property_changed map", property, QVariantMap{{u"k"_s, QStringList{u"x"_s}}}, {});
+        row("property_changed text with a NUL", property, Nul, u"property_changed not sent"_s);
+        row("property_changed NUL deep in a map", property, QVariantMap{{u"k"_s, QStringList{Nul}}},
+            u"property_changed not sent"_s);
+        row("property_changed value it cannot carry", property, url, unsendable);
+    }
+
+    void signalsDropped()
+    {
+        QFETCH(QString, signal);
+        QFETCH(QVariant, value);
+        QFETCH(QString, warning);
+        const bool metadata = signal == u"metadata_changed"_s;
+        BusSignalRecorder recorder(QDBusConnection::sessionBus().baseService(), u"/r"_s,
+                                   signal == u"property_changed"_s ? Extension : Renderer, signal, a.connection());
+        QVERIFY(recorder.isConnected());
+        const auto emitSignal = [&](const QVariant &v) {
+            TuvoPlaylist playlist(v.toString());
+            if (signal == u"media_changed"_s)
+                Q_EMIT renderer->mediaChanged(1, TuvoContent(v.toString()));
+            else if (signal == u"playlist_changed"_s)
+                Q_EMIT renderer->playlistChanged(&playlist);
+            else if (signal == u"error"_s)
+                Q_EMIT renderer->error(TuvoError(1, v.toString()));
+            else if (metadata)
+                Q_EMIT renderer->metadataChanged(u"k"_s, v.toList());
+            else
+                Q_EMIT renderer->tuvoPropertyChanged(u"p"_s, v);
+        };
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
+        emitSignal(value);
+        const QVariant end = metadata ? QVariant(QVariantList{u"end"_s}) : QVariant(u"end"_s);
+        emitSignal(end);
+        QVERIFY(recorder.waitForCount(warning.isEmpty() ? 2 : 1));
+        QCOMPARE(TuvoDBusValue::plain(recorder.arguments().constFirst().constLast()), warning.isEmpty() ? value : end);
+        QCOMPARE(TuvoDBusValue::plain(recorder.arguments().constLast().constLast()), end);
+    }
+
+    // An answer the bus cannot carry, or would carry cut at a NUL, ends its call at once
+    // with org.freedesktop.DBus.Error.Failed instead of leaving it to its time-out.
+    void answersThatCannotGo_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("media info") << u"get_current_media_info"_s << QVariant(u"x"_s) << false;
+        QTest::newRow("media info it cannot carry") << u"get_current_media_info"_s
+                                                    << QVariant::fromValue(QUrl(u"a:b"_s)) << true;
+        QTest::newRow("media info with a NUL") << u"get_current_media_info"_s << QVariant(Nul) << true;
+        QTest::newRow("status with a NUL in the id") << u"get_status"_s << QVariant(Nul) << true;
+        QTest::newRow("property") << u"get_extension_property"_s << QVariant(u"x"_s) << false;
+        QTest::newRow("property with a NUL") << u"get_extension_property"_s << QVariant(Nul) << true;
+    }
+
+    void answersThatCannotGo()
+    {
+        QFETCH(QString, method);
+        QFETCH(QVariant, value);
+        QFETCH(bool, fails);
+        renderer->info = TuvoMediaInfo(u"id"_s);
+        renderer->info.setMetaData(u"k"_s, QVariantList{value});
+        renderer->objectId = value.toString();
+        renderer->setText(value.toString());
+        const bool property = method == u"get_extension_property"_s;
+        const QVariantList arguments = method == u"get_status"_s ? QVariantList() : QVariantList{property ? u"text"_s : QString()};
+        const QDBusMessage reply = callRenderer(property ? Extension : Renderer, method, arguments);
+        QCOMPARE(reply.errorName(), fails ? u"org.freedesktop.DBus.Error.Failed"_s : QString());
     }
 
     // The enumerations plugins emit are ints, so any number a plugin gives is a value.
