@@ -30,8 +30,8 @@
 class TuvoResultWindow
 {
 public:
-    static constexpr int AskEvery = 16;
-    static constexpr int MaxUnanswered = 4;
+    static constexpr int AskEvery = 32;
+    static constexpr int MaxUnanswered = 8;
     static constexpr int AnswerTimeoutMs = 3000;
 
     /*! For the calls to \a client (its unique bus name). */
