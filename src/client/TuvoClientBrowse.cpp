@@ -14,8 +14,20 @@ TuvoClientBrowse::TuvoClientBrowse(TuvoClientSource *source)
 
 void TuvoClientBrowse::deliver(const QDBusMessage &message)
 {
-    QList<TuvoBrowseResultDBusStruct> records =
-        qdbus_cast<QList<TuvoBrowseResultDBusStruct>>(message.arguments().at(1));
+    const QVariant batch = message.arguments().at(1);
+    QList<TuvoBrowseResultDBusStruct> records;
+    if (batch.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        // Read in place, into room for a whole batch: what qdbus_cast() does, without
+        // growing the list record by record.
+        const QDBusArgument argument = batch.value<QDBusArgument>();
+        records.reserve(16);
+        argument.beginArray();
+        while (!argument.atEnd())
+            argument >> records.emplaceBack();
+        argument.endArray();
+    } else {
+        records = qdbus_cast<QList<TuvoBrowseResultDBusStruct>>(batch);
+    }
     TuvoClientError error;
     bool last = false;
     qsizetype kept = 0;
