@@ -303,17 +303,24 @@ void TuvoCliJsonWriter::appendValue(QByteArray &out, const QVariant &value)
     out.append(array.constData() + 1, array.size() - 2);
 }
 
-bool TuvoCliJsonWriter::appendBlob(QByteArray &out, const QByteArray &blob)
+bool TuvoCliJsonWriter::appendPlain(QByteArray &out, const TuvoBrowseResultDBusStruct &record)
 {
-    // Every entry takes 10 bytes of the blob at least and writes at most 6 bytes per
-    // byte of key and value, the quotes and a number: a bound for the whole object.
+    // Room for the whole line at once. Every blob entry takes 10 bytes at least (key end,
+    // count, tag, value); its key is written twice and its value once, at most 6 bytes a
+    // byte or a number's text, with a few bytes of syntax: 12 bytes a blob byte cover it.
+    // The rest: the id, two numbers and the fixed text.
+    const QByteArray &blob = record.metadata;
     const qsizetype start = out.size();
-    char *p = room(out, 6 * blob.size() + NumberRoom * (blob.size() / 10 + 1) + 2);
-    *p++ = '{';
-    BlobWalk walk(blob);
+    char *p = room(out, 6 * record.objectId.size() + 12 * blob.size() + 2 * NumberRoom + 96);
+    p = writeLiteral(p, "{\"id\":");
+    p = writeString(p, record.objectId);
+    p = writeLiteral(p, ",\"index\":");
+    p = writeNumber(p, record.index);
+    p = writeLiteral(p, ",\"metadata\":{");
+    BlobWalk values(blob);
     Entry entry;
-    for (bool first = true; !walk.atEnd(); first = false) {
-        if (!walk.next(&entry)) {
+    for (bool first = true; !values.atEnd(); first = false) {
+        if (!values.next(&entry)) {
             out.resize(start);
             return false;
         }
@@ -323,7 +330,18 @@ bool TuvoCliJsonWriter::appendBlob(QByteArray &out, const QByteArray &blob)
         *p++ = ':';
         p = writeEntryValue(p, entry);
     }
-    *p++ = '}';
+    p = writeLiteral(p, "},\"remaining\":");
+    p = writeNumber(p, record.remainingCount);
+    p = writeLiteral(p, ",\"types\":{");
+    BlobWalk types(blob);
+    for (bool first = true; types.next(&entry); first = false) {
+        if (!first)
+            *p++ = ',';
+        p = writeLatin1(p, entry.key, entry.keyLength);
+        *p++ = ':';
+        p = writeLiteral(p, typeName(entry.tag));
+    }
+    p = writeLiteral(p, "}}\n");
     cut(out, p);
     return true;
 }
@@ -331,34 +349,14 @@ bool TuvoCliJsonWriter::appendBlob(QByteArray &out, const QByteArray &blob)
 bool TuvoCliJsonWriter::appendBrowseResult(QByteArray &out, const TuvoBrowseResultDBusStruct &record,
                                            QString *error)
 {
-    char *p = room(out, 6 * record.objectId.size() + NumberRoom + 32);
-    p = writeLiteral(p, "{\"id\":");
-    p = writeString(p, record.objectId);
-    p = writeLiteral(p, ",\"index\":");
-    p = writeNumber(p, record.index);
-    p = writeLiteral(p, ",\"metadata\":");
-    cut(out, p);
-
-    if (appendBlob(out, record.metadata)) {
-        out.append(",\"remaining\":");
-        appendInteger(out, record.remainingCount);
-        out.append(",\"types\":{");
-        BlobWalk walk(record.metadata);
-        Entry entry;
-        bool first = true;
-        while (walk.next(&entry)) {
-            p = room(out, 6 * entry.keyLength + 16);
-            if (!first)
-                *p++ = ',';
-            first = false;
-            p = writeLatin1(p, entry.key, entry.keyLength);
-            *p++ = ':';
-            cut(out, writeLiteral(p, typeName(entry.tag)));
-        }
-        out.append("}}\n");
+    if (appendPlain(out, record))
         return true;
-    }
 
+    out.append("{\"id\":");
+    appendString(out, record.objectId);
+    out.append(",\"index\":");
+    appendInteger(out, record.index);
+    out.append(",\"metadata\":");
     // Not plain: the decoder says what the metadata are, or why they cannot be read.
     QVariantMap metadata;
     QString why;

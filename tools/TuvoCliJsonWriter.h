@@ -43,8 +43,9 @@ public:
     static void appendDouble(QByteArray &out, double value);
 
 private:
-    /*! The plain blob's metadata and types objects; false when the blob is not plain. */
-    static bool appendBlob(QByteArray &out, const QByteArray &blob);
+    /*! The whole line of a record whose blob is plain; false, and nothing written, when
+     *  it is not. */
+    static bool appendPlain(QByteArray &out, const TuvoBrowseResultDBusStruct &record);
 };
 
 #endif
