@@ -1,5 +1,6 @@
 #include "TuvoCliBrowseCommand.h"
 
+#include "TuvoCliJsonWriter.h"
 #include "TuvoCliOutput.h"
 #include "TuvoCliSession.h"
 
@@ -38,7 +39,10 @@ void TuvoCliBrowseCommand::run(const TuvoClientObjectInfo &info)
             m_commandLine.argument(1), m_commandLine.value(QStringLiteral("predicate")), QStringList(),
             m_commandLine.value(QStringLiteral("skip")).toUInt(),
             m_commandLine.value(QStringLiteral("count")).toUInt());
-        connect(browse, &TuvoClientBrowse::resultsReceived, this, &TuvoCliBrowseCommand::printResults);
+        if (m_output->isJson())
+            connect(browse, &TuvoClientBrowse::recordsReceived, this, &TuvoCliBrowseCommand::printRecords);
+        else
+            connect(browse, &TuvoClientBrowse::resultsReceived, this, &TuvoCliBrowseCommand::printResults);
         m_operation = browse;
     } else {
         TuvoClientQuery *query = m_source->query(m_commandLine.argument(1));
@@ -48,43 +52,39 @@ void TuvoCliBrowseCommand::run(const TuvoClientObjectInfo &info)
     connect(m_operation, &TuvoClientOperation::finished, this, &TuvoCliBrowseCommand::handleFinished);
 }
 
+void TuvoCliBrowseCommand::printRecords(const QList<TuvoBrowseResultDBusStruct> &records)
+{
+    m_lines.resize(0);
+    QStringList malformed;
+    for (const TuvoBrowseResultDBusStruct &record : records) {
+        QString why;
+        if (!TuvoCliJsonWriter::appendBrowseResult(m_lines, record, &why))
+            malformed.append(QStringLiteral("result %1 (%2): %3").arg(record.index).arg(record.objectId, why));
+    }
+    m_output->bytes(m_lines);
+    m_malformed += int(malformed.size());
+    for (const QString &text : std::as_const(malformed))
+        m_output->message(text);
+    if (!records.isEmpty())
+        showProgress(records.last().remainingCount);
+}
+
 void TuvoCliBrowseCommand::printResults(const QList<TuvoClientBrowseResult> &results)
 {
-    if (m_output->isJson()) {
-        QList<QJsonObject> lines;
-        for (const TuvoClientBrowseResult &result : results) {
-            QJsonObject metadata;
-            QJsonObject types;
-            for (auto it = result.metadata.constBegin(); it != result.metadata.constEnd(); ++it) {
-                metadata.insert(it.key(), TuvoCliOutput::jsonValue(it.value()));
-                types.insert(it.key(), TuvoClientValue::typeName(it.value()));
-            }
-            QJsonObject line{{QStringLiteral("index"), qint64(result.index)},
-                             {QStringLiteral("remaining"), result.remainingCount},
-                             {QStringLiteral("id"), result.objectId},
-                             {QStringLiteral("metadata"), metadata},
-                             {QStringLiteral("types"), types}};
-            if (result.hasMetadataError())
-                line.insert(QStringLiteral("metadata_error"), result.metadataError);
-            lines.append(line);
-        }
-        m_output->jsonLines(lines);
-    } else {
-        QString text;
-        if (!m_headerPrinted)
-            text += QStringLiteral("INDEX  ") + QStringLiteral("ID").leftJustified(16) + QStringLiteral("  METADATA\n");
-        m_headerPrinted = true;
-        for (const TuvoClientBrowseResult &result : results) {
-            QStringList pairs;
-            for (auto it = result.metadata.constBegin(); it != result.metadata.constEnd(); ++it)
-                pairs.append(it.key() + QLatin1Char('=') + TuvoCliOutput::text(it.value(), true));
-            text += QString::number(result.index).leftJustified(5) + QStringLiteral("  ")
-                    + TuvoCliOutput::cell(result.objectId).leftJustified(16) + QStringLiteral("  ")
-                    + pairs.join(QLatin1Char(' ')) + QLatin1Char('\n');
-        }
-        text.chop(1);
-        m_output->line(text);
+    QString text;
+    if (!m_headerPrinted)
+        text += QStringLiteral("INDEX  ") + QStringLiteral("ID").leftJustified(16) + QStringLiteral("  METADATA\n");
+    m_headerPrinted = true;
+    for (const TuvoClientBrowseResult &result : results) {
+        QStringList pairs;
+        for (auto it = result.metadata.constBegin(); it != result.metadata.constEnd(); ++it)
+            pairs.append(it.key() + QLatin1Char('=') + TuvoCliOutput::text(it.value(), true));
+        text += QString::number(result.index).leftJustified(5) + QStringLiteral("  ")
+                + TuvoCliOutput::cell(result.objectId).leftJustified(16) + QStringLiteral("  ")
+                + pairs.join(QLatin1Char(' ')) + QLatin1Char('\n');
     }
+    text.chop(1);
+    m_output->line(text);
     for (const TuvoClientBrowseResult &result : results) {
         if (result.hasMetadataError()) {
             ++m_malformed;
@@ -100,11 +100,10 @@ void TuvoCliBrowseCommand::printResults(const QList<TuvoClientBrowseResult> &res
 void TuvoCliBrowseCommand::printRows(const QList<TuvoQueryResultDBusStruct> &rows)
 {
     if (m_output->isJson()) {
-        QList<QJsonObject> lines;
+        m_lines.resize(0);
         for (const TuvoQueryResultDBusStruct &row : rows)
-            lines.append({{QStringLiteral("index"), qint64(row.index)},
-                          {QStringLiteral("values"), QJsonArray::fromStringList(row.resultRow)}});
-        m_output->jsonLines(lines);
+            TuvoCliJsonWriter::appendQueryRow(m_lines, row);
+        m_output->bytes(m_lines);
     } else {
         QString text;
         if (!m_headerPrinted)

@@ -8,6 +8,7 @@
 
 class TuvoClientOperation;
 class TuvoClientSource;
+struct TuvoBrowseResultDBusStruct;
 struct TuvoClientBrowseResult;
 struct TuvoQueryResultDBusStruct;
 
@@ -29,6 +30,8 @@ public:
 private:
     void run(const TuvoClientObjectInfo &source);
     void printResults(const QList<TuvoClientBrowseResult> &results);
+    /*! The JSON lines, written from the records as they came (TuvoCliJsonWriter). */
+    void printRecords(const QList<TuvoBrowseResultDBusStruct> &records);
     void printRows(const QList<TuvoQueryResultDBusStruct> &rows);
     void showProgress(qint32 remaining);
     void handleFinished(const TuvoClientError &error);
@@ -39,6 +42,8 @@ private:
     bool m_interrupted = false;
     bool m_headerPrinted = false;
     int m_malformed = 0;
+    /*! The JSON lines of a batch; reused, so that it stops growing. */
+    QByteArray m_lines;
     QElapsedTimer m_clock;
 };
 

@@ -28,6 +28,8 @@ public:
     void line(const QString &text);
     void json(const QJsonObject &object);
     void jsonLines(const QList<QJsonObject> &objects);
+    /*! Lines already made, \a data as it is (TuvoCliJsonWriter). */
+    void bytes(const QByteArray &data) { write(data); }
 
     /*! "tuvo-client: " + \a text on standard error. */
     void message(const QString &text);

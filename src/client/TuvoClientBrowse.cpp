@@ -3,6 +3,7 @@
 #include "TuvoClientLogging.h"
 
 #include <QDBusArgument>
+#include <QMetaMethod>
 #include <QPointer>
 
 TuvoClientBrowse::TuvoClientBrowse(TuvoClientSource *source)
@@ -13,12 +14,25 @@ TuvoClientBrowse::TuvoClientBrowse(TuvoClientSource *source)
 
 void TuvoClientBrowse::deliver(const QDBusMessage &message)
 {
-    const QList<TuvoBrowseResultDBusStruct> records =
-        qdbus_cast<QList<TuvoBrowseResultDBusStruct>>(message.arguments().at(1));
-    QList<TuvoClientBrowseResult> results;
+    const QVariant batch = message.arguments().at(1);
+    QList<TuvoBrowseResultDBusStruct> records;
+    if (batch.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        // Read in place, into room for a whole batch: what qdbus_cast() does, without
+        // growing the list record by record.
+        const QDBusArgument argument = batch.value<QDBusArgument>();
+        records.reserve(16);
+        argument.beginArray();
+        while (!argument.atEnd())
+            argument >> records.emplaceBack();
+        argument.endArray();
+    } else {
+        records = qdbus_cast<QList<TuvoBrowseResultDBusStruct>>(batch);
+    }
     TuvoClientError error;
     bool last = false;
-    for (const TuvoBrowseResultDBusStruct &record : records) {
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const TuvoBrowseResultDBusStruct &record = records.at(i);
         if (last) {
             qCWarning(lcTuvoClient) << sourceName() << "sent records after the last one of browse" << id();
             break;
@@ -36,15 +50,28 @@ void TuvoClientBrowse::deliver(const QDBusMessage &message)
         last = record.remainingCount == 0;
         if (last && record.objectId.isEmpty() && record.metadata.isEmpty())
             continue;
-        results.append(TuvoClientBrowseResult::fromRecord(record));
+        // The results keep their places at the front; the list is not copied.
+        if (kept != i)
+            records[kept] = record;
+        ++kept;
     }
-    if (!results.isEmpty()) {
-        addResults(int(results.size()));
+    records.resize(kept);
+    if (!records.isEmpty()) {
+        addResults(int(records.size()));
         // A receiver may cancel or delete the browse.
         const QPointer<TuvoClientBrowse> self(this);
-        Q_EMIT resultsReceived(results);
+        Q_EMIT recordsReceived(records);
         if (!self)
             return;
+        if (isSignalConnected(QMetaMethod::fromSignal(&TuvoClientBrowse::resultsReceived))) {
+            QList<TuvoClientBrowseResult> results;
+            results.reserve(records.size());
+            for (const TuvoBrowseResultDBusStruct &record : std::as_const(records))
+                results.append(TuvoClientBrowseResult::fromRecord(record));
+            Q_EMIT resultsReceived(results);
+            if (!self)
+                return;
+        }
     }
     if (last && state() == Running)
         finish(error);

@@ -18,6 +18,13 @@ class TUVO_CLIENT_EXPORT TuvoClientBrowse : public TuvoClientOperation
 
 Q_SIGNALS:
     void resultsReceived(const QList<TuvoClientBrowseResult> &results);
+    /*!
+     * The same batch as resultsReceived(), before it and as the records came, the
+     * metadata still in their blob (TuvoMetadataDecoder reads it). For a receiver that
+     * keeps up with many results: the decoding for resultsReceived() is done only when
+     * that signal is connected.
+     */
+    void recordsReceived(const QList<TuvoBrowseResultDBusStruct> &records);
 
 protected:
     void deliver(const QDBusMessage &message) override;

@@ -30,7 +30,9 @@ TuvoClientProxySourceObject::TuvoClientProxySourceObject(const QDBusConnection &
                                                          const QString &path)
     : m_connection(connection)
     , m_path(path)
+    , m_release(connection)
 {
+    m_router.setRelease([this](const QDBusMessage &message) { m_release.release(message); });
 }
 
 TuvoClientProxySourceObject::~TuvoClientProxySourceObject() = default;
@@ -107,5 +109,7 @@ bool TuvoClientProxySourceObject::handleMessage(const QDBusMessage &message,
     if (!m_router.receive({message.service(), kind, id}, message))
         qCDebug(lcTuvoClient) << "dropping" << message.member() << "for id" << id << "from"
                               << message.service() << "at" << m_path;
+    // Results are the bulk of what a client receives; see TuvoClientMessageRelease.
+    m_release.release(message);
     return true;
 }

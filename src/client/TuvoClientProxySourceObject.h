@@ -2,6 +2,7 @@
 #define TUVOCLIENTPROXYSOURCEOBJECT_H
 
 #include "TuvoClientError.h"
+#include "TuvoClientMessageRelease.h"
 #include "TuvoClientResultRouter.h"
 
 #include <QDBusConnection>
@@ -38,6 +39,7 @@ private:
     QDBusConnection m_connection;
     QString m_path;
     int m_users = 0;
+    TuvoClientMessageRelease m_release;
     TuvoClientResultRouter m_router;
 };
 

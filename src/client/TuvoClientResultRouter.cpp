@@ -5,11 +5,19 @@ size_t qHash(const TuvoClientResultRouter::Key &key, size_t seed)
     return qHashMulti(seed, key.sender, key.kind, key.id);
 }
 
+void TuvoClientResultRouter::letGo(const QDBusMessage &message)
+{
+    if (m_release)
+        m_release(message);
+}
+
 bool TuvoClientResultRouter::anyWaiting()
 {
     m_waiting.removeAll(QPointer<QObject>());
-    if (m_waiting.isEmpty())
-        m_held.clear();
+    if (m_waiting.isEmpty()) {
+        for (const Held &held : std::exchange(m_held, {}))
+            letGo(held.message);
+    }
     return !m_waiting.isEmpty();
 }
 
@@ -32,7 +40,9 @@ void TuvoClientResultRouter::route(QObject *owner, const Key &key, const Sink &s
         if (entry == m_routes.cend() || entry->owner.isNull())
             break;
         const Sink deliver = entry->sink;
-        deliver(m_held.takeAt(i).message);
+        const QDBusMessage message = m_held.takeAt(i).message;
+        deliver(message);
+        letGo(message);
     }
     anyWaiting();
 }

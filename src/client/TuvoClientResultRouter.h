@@ -51,6 +51,8 @@ public:
     bool receive(const Key &key, const QDBusMessage &message);
 
     int heldCount() const { return int(m_held.size()); }
+    /*! Called with every held message that the router lets go of, delivered or dropped. */
+    void setRelease(const Sink &release) { m_release = release; }
 
 private:
     struct Route {
@@ -62,10 +64,12 @@ private:
         QDBusMessage message;
     };
     bool anyWaiting();
+    void letGo(const QDBusMessage &message);
 
     QHash<Key, Route> m_routes;
     QList<QPointer<QObject>> m_waiting;
     QList<Held> m_held;
+    Sink m_release;
 };
 
 size_t qHash(const TuvoClientResultRouter::Key &key, size_t seed = 0);

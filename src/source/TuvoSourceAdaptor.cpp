@@ -2,6 +2,7 @@
 
 #include "TuvoBrowseResultDBusStruct.h"
 #include "TuvoMetadataEncoder.h"
+#include "TuvoResultWindow.h"
 #include "TuvoSourceAdaptorBrowseTransaction.h"
 #include "TuvoSourceAdaptorQueryTransaction.h"
 #include "TuvoSourceLogging.h"
@@ -13,6 +14,8 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDebug>
+
+#include <memory>
 
 namespace {
 // The transactions' slots as the source will call them. The query texts carry a blank
@@ -62,15 +65,15 @@ TuvoSourceAdaptor::TuvoSourceAdaptor(TuvoSource *source)
 
 TuvoSourceAdaptor::~TuvoSourceAdaptor() = default;
 
-bool TuvoSourceAdaptor::sendToProxySource(const QString &service, const QString &method,
-                                          const QVariantList &arguments)
+bool TuvoSourceAdaptor::sendToProxySource(TuvoResultWindow &window, const QString &service,
+                                          const QString &method, const QVariantList &arguments)
 {
     static const QString interface = QLatin1String(TuvoBusNames::ProxySourceInterface);
     QDBusMessage message = QDBusMessage::createMethodCall(
         service, TuvoBusNames::proxySourceObjectPath(source->uuid()), interface, method);
     message.setArguments(arguments);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.send(message))
+    if (!window.send(bus, message))
         return false;
     throttle.sent(bus);
     return true;
@@ -79,9 +82,11 @@ bool TuvoSourceAdaptor::sendToProxySource(const QString &service, const QString 
 std::function<bool(const QVariantList &)> TuvoSourceAdaptor::sendTo(const QString &service,
                                                                   const QString &method)
 {
-    // The transactions are children of this adaptor, so it outlives every send function.
-    return [this, service, method](const QVariantList &arguments) {
-        return sendToProxySource(service, method, arguments);
+    // The transactions are children of this adaptor, so it outlives every send function;
+    // each operation keeps to its own client's pace.
+    auto window = std::make_shared<TuvoResultWindow>(service);
+    return [this, service, method, window](const QVariantList &arguments) {
+        return sendToProxySource(*window, service, method, arguments);
     };
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 
 class TuvoContent;
+class TuvoResultWindow;
 class TuvoSource;
 struct TuvoBrowseResultDBusStruct;
 
@@ -68,11 +69,12 @@ private:
     /*!
      * Calls \a method with \a arguments on the proxy-source object of \a service (the
      * caller's unique name), at "/com/oxbel/tuvo/proxy_source/" + the source's uuid,
-     * without awaiting a reply. Every transaction of the adaptor sends through here, so
-     * one throttle paces them all. False when the message could not be queued.
+     * within the operation's \a window of the client's answers (TuvoResultWindow). Every
+     * transaction of the adaptor sends through here, so one throttle paces them all
+     * towards the daemon. False when the message could not be queued.
      */
-    bool sendToProxySource(const QString &service, const QString &method,
-                           const QVariantList &arguments);
+    bool sendToProxySource(TuvoResultWindow &window, const QString &service,
+                           const QString &method, const QVariantList &arguments);
     /*! What a transaction of \a service's operation sends its \a method calls with. */
     std::function<bool(const QVariantList &)> sendTo(const QString &service, const QString &method);
 
