@@ -115,9 +115,9 @@ TuvoRendererAdaptor::~TuvoRendererAdaptor() = default;
 TuvoReplyQueue *TuvoRendererAdaptor::newQueue(TuvoRendererPolicy::Query query,
                                               std::function<bool()> ask, const QString &refusal)
 {
-    const auto policy = TuvoRendererPolicy::answersAll(query) ? TuvoReplyQueue::AnswerAll
-                                                              : TuvoReplyQueue::AnswerOldest;
-    return new TuvoReplyQueue(policy, std::move(ask), refusal, this);
+    const auto answering = TuvoRendererPolicy::answersAll(query) ? TuvoReplyQueue::AnswerAll
+                                                                 : TuvoReplyQueue::AnswerOldest;
+    return new TuvoReplyQueue(answering, std::move(ask), refusal, this);
 }
 
 // Commands ---------------------------------------------------------------------------
