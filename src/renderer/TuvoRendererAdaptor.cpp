@@ -82,12 +82,12 @@ TuvoRendererAdaptor::TuvoRendererAdaptor(TuvoRenderer *renderer)
     : QDBusAbstractAdaptor(renderer)
     , renderer(renderer)
     , registry(TuvoRegistry::instance())
-    , positionCalls(new TuvoReplyQueue(TuvoReplyQueue::AnswerAll, [this] { return askPosition(); },
-                                       QStringLiteral("failed to get position"), this))
-    , statusCalls(new TuvoReplyQueue(TuvoReplyQueue::AnswerAll, [this] { return askStatus(); },
-                                     QStringLiteral("failed to get status"), this))
-    , mediaInfoCalls(new TuvoReplyQueue(TuvoReplyQueue::AnswerOldest, [this] { return askMediaInfo(); },
-                                        QStringLiteral("failed to get media info"), this))
+    , positionCalls(newQueue(TuvoRendererPolicy::Position, [this] { return askPosition(); },
+                             QStringLiteral("failed to get position")))
+    , statusCalls(newQueue(TuvoRendererPolicy::Status, [this] { return askStatus(); },
+                           QStringLiteral("failed to get status")))
+    , mediaInfoCalls(newQueue(TuvoRendererPolicy::MediaInfo, [this] { return askMediaInfo(); },
+                              QStringLiteral("failed to get media info")))
 {
     TuvoMediaInfoDBusStruct::registerMetaType();
     positionCalls->setSink(querySink("Could not send getPosition reply!", "Could not send error reply!"));
@@ -111,6 +111,14 @@ TuvoRendererAdaptor::TuvoRendererAdaptor(TuvoRenderer *renderer)
 }
 
 TuvoRendererAdaptor::~TuvoRendererAdaptor() = default;
+
+TuvoReplyQueue *TuvoRendererAdaptor::newQueue(TuvoRendererPolicy::Query query,
+                                              std::function<bool()> ask, const QString &refusal)
+{
+    const auto answering = TuvoRendererPolicy::answersAll(query) ? TuvoReplyQueue::AnswerAll
+                                                                 : TuvoReplyQueue::AnswerOldest;
+    return new TuvoReplyQueue(answering, std::move(ask), refusal, this);
+}
 
 // Commands ---------------------------------------------------------------------------
 
@@ -177,7 +185,7 @@ void TuvoRendererAdaptor::assign_playlist(const QString &id)
     qDebug() << "TuvoRendererAdaptor::assign_playlist" << id;
     TuvoPlaylist *playlist = registry->findPlaylist(id);
     // Set before the renderer is asked, and whatever it answers.
-    assignedPlaylist = playlist;
+    policy.assigned(playlist != nullptr);
     if (!renderer->assignPlaylist(playlist))
         qWarning() << "TuvoRendererAdaptor: assigning playlist fails.";
 }
@@ -185,30 +193,28 @@ void TuvoRendererAdaptor::assign_playlist(const QString &id)
 void TuvoRendererAdaptor::next()
 {
     qDebug() << "void TuvoRendererAdaptor::next()";
-    // What the waiting queries would answer is about to change.
-    cancelMessages();
-    if (!assignedPlaylist)
-        return;
-    if (!renderer->next())
+    if (!navigate(TuvoRendererPolicy::Next, [this] { return renderer->next(); }))
         qWarning() << "TuvoRendererAdaptor: playlist next fails.";
 }
 
 void TuvoRendererAdaptor::previous()
 {
     qDebug() << "void TuvoRendererAdaptor::previous()";
-    cancelMessages();
-    if (!assignedPlaylist)
-        return;
-    if (!renderer->previous())
+    if (!navigate(TuvoRendererPolicy::Previous, [this] { return renderer->previous(); }))
         qWarning() << "TuvoRendererAdaptor: playlist previous fails.";
 }
 
 void TuvoRendererAdaptor::goto_index(uint index)
 {
-    if (!assignedPlaylist)
-        return;
-    if (!renderer->gotoIndex(index))
+    if (!navigate(TuvoRendererPolicy::GotoIndex, [this, index] { return renderer->gotoIndex(index); }))
         qWarning() << "TuvoRendererAdaptor: playlist goto_index fails.";
+}
+
+bool TuvoRendererAdaptor::navigate(TuvoRendererPolicy::Navigation navigation,
+                                   const std::function<bool()> &command)
+{
+    cancel(TuvoRendererPolicy::cancelledBy(navigation));
+    return !policy.reachesRenderer(navigation) || command();
 }
 
 // Queries ----------------------------------------------------------------------------
@@ -303,14 +309,15 @@ QDBusMessage TuvoRendererAdaptor::mediaInfoReply(const QDBusMessage &message,
     return message.createReply(QVariant::fromValue(wire));
 }
 
-void TuvoRendererAdaptor::cancelMessages()
+void TuvoRendererAdaptor::cancel(const QList<TuvoRendererPolicy::Query> &queries)
 {
-    qDebug() << "void TuvoRendererAdaptor::cancelMessages(bool)";
+    if (queries.size() == 3) // the debug log names only the ending of every query
+        qDebug() << "void TuvoRendererAdaptor::cancelMessages(bool)";
     // A renderer request that is still out stays out; its answer serves whatever call
     // is waiting by then.
-    positionCalls->failAll(CancelledErrorName, CancelledErrorText);
-    statusCalls->failAll(CancelledErrorName, CancelledErrorText);
-    mediaInfoCalls->failAll(CancelledErrorName, CancelledErrorText);
+    TuvoReplyQueue *const queues[] = {positionCalls, statusCalls, mediaInfoCalls};
+    for (TuvoRendererPolicy::Query query : queries)
+        queues[query]->failAll(CancelledErrorName, CancelledErrorText);
 }
 
 // Renderer signals -------------------------------------------------------------------
@@ -319,20 +326,7 @@ void TuvoRendererAdaptor::rendererError(const TuvoError &tuvoError)
 {
     qDebug() << "TuvoRendererAdaptor::rendererError" << tuvoError.code() << ", "
              << tuvoError.message();
-    switch (tuvoError.code()) {
-    case TuvoError::ErrorPlaybackAborted:
-    case TuvoError::ErrorPlaylistAborted:
-        cancelMessages();
-        break;
-    case TuvoError::ErrorPositionUnavailable:
-        positionCalls->failAll(CancelledErrorName, CancelledErrorText);
-        break;
-    case TuvoError::ErrorStatusUnavailable:
-        statusCalls->failAll(CancelledErrorName, CancelledErrorText);
-        break;
-    default:
-        break;
-    }
+    cancel(TuvoRendererPolicy::cancelledByError(tuvoError.code()));
     if (!cutOnTheBus("error", {tuvoError.message()}))
         Q_EMIT error(tuvoError.code(), tuvoError.message());
 }

@@ -2,6 +2,7 @@
 #define TUVORENDERERADAPTOR_H
 
 #include "TuvoRendererIntrospection.h"
+#include "TuvoRendererPolicy.h"
 
 #include <TuvoBusNames.h>
 #include <TuvoContent.h>
@@ -15,6 +16,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 class TuvoPlaylist;
 class TuvoRegistry;
 class TuvoReplyQueue;
@@ -25,11 +28,8 @@ class TuvoReplyQueue;
  *
  * Commands go straight to the renderer and always get the empty reply; what the
  * renderer makes of them shows in its signals and in the log. The three queries are
- * answered with delayed replies once the renderer answers: one renderer request
- * serves every waiting position or status call, while media info calls are asked for
- * one at a time, because each may name a different key. Playlist navigation and the
- * renderer errors 41, 42, 326 and 327 end waiting queries with
- * "com.oxbel.tuvo.renderer.cancelled".
+ * answered with delayed replies once the renderer answers, as TuvoRendererPolicy
+ * says; the queries it says an event ends fail with "com.oxbel.tuvo.renderer.cancelled".
  *
  * A D-Bus string ends at its first NUL, so nothing holding a text with a NUL character
  * goes out cut: such a signal is dropped and such an answer becomes
@@ -98,15 +98,16 @@ private:
     bool askMediaInfo();
     /*! The reply with \a mediaInfo, or its one entry for the key that \a message names. */
     QDBusMessage mediaInfoReply(const QDBusMessage &message, const TuvoMediaInfo &mediaInfo);
-    /*! Ends all waiting queries with the cancellation error. */
-    void cancelMessages();
+    TuvoReplyQueue *newQueue(TuvoRendererPolicy::Query query, std::function<bool()> ask,
+                             const QString &refusal);
+    /*! False when the renderer refuses the \a command that was let through. */
+    bool navigate(TuvoRendererPolicy::Navigation navigation, const std::function<bool()> &command);
+    /*! Ends the waiting calls of \a queries with the cancellation error. */
+    void cancel(const QList<TuvoRendererPolicy::Query> &queries);
 
     TuvoRenderer *renderer;
     TuvoRegistry *registry;
-    // Only a guard: tells whether a playlist was assigned through this adaptor.
-    TuvoPlaylist *assignedPlaylist = nullptr;
-    // One renderer answer serves every waiting position or status call, but only the
-    // oldest media info call: each may name a different key.
+    TuvoRendererPolicy policy;
     TuvoReplyQueue *positionCalls;
     TuvoReplyQueue *statusCalls;
     TuvoReplyQueue *mediaInfoCalls;

@@ -1,7 +1,8 @@
 // The source, renderer and extension interfaces of the real wrapper on a private bus,
 // seen from client connections of their own. The test plugin's objects log what reaches
 // them and answer as each test tells them to. How waiting calls are served is the reply
-// queue's, and how results are batched the result batch's, each tested with it; here,
+// queue's, which event ends them and when navigation passes the renderer policy's, and
+// how results are batched the result batch's, each tested with it; here,
 // what the adaptors put around them. The source's deliver controls answer inside the
 // call: what the wrapper sends in response is on its way before the control's reply.
 
@@ -374,14 +375,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("trigger");
         QTest::addColumn<L>("cancelled");
-        const L all{"position", "status", "media_info"};
-        QTest::newRow("next") << "next" << all;
-        QTest::newRow("previous") << "previous" << all;
-        QTest::newRow("error 41") << "41" << all;
-        QTest::newRow("error 42") << "42" << all;
-        QTest::newRow("error 326") << "326" << L{"position"};
+        // Which event ends which queries is the renderer policy table's; here, one row
+        // for each way the adaptor hands its answer on.
+        QTest::newRow("previous") << "previous" << L{"position", "status", "media_info"};
+        QTest::newRow("error 41") << "41" << L{"position", "status", "media_info"};
         QTest::newRow("error 327") << "327" << L{"status"};
-        QTest::newRow("other error") << "100" << L();
     }
     // Waiting queries end with the cancellation, position, status and media info in
     // turn, before the error signal; the request stays out, and its answer finds no
@@ -446,7 +444,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("unnamed"); // "A playlist has no ID!" lines
         QTest::newRow("state") << "emit_state_changed" << V{2} << "state_changed" << "i:2" << 0;
         QTest::newRow("media") << "emit_media_changed" << V{3, "item_7"} << "media_changed" << "i:3 s:item_7" << 0;
-        QTest::newRow("media without id") << "emit_media_changed" << V{-1, ""} << "media_changed" << "i:-1 s:" << 0;
         QTest::newRow("completed") << "emit_playback_completed" << V() << "playback_completed" << "" << 0;
         QTest::newRow("playlist") << "emit_playlist_changed" << V{"some_list"} << "playlist_changed" << "s:some_list" << 0;
         QTest::newRow("null playlist") << "emit_playlist_changed" << V{""} << "playlist_changed" << "s:" << 0;
@@ -670,7 +667,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("written"); // what reached the object
         QTest::newRow("renderer accepts an int32") << "w" << true << QVariant(42) << "i:42";
         QTest::newRow("renderer refuses a string") << "w" << false << QVariant("loud") << "s:loud";
-        QTest::newRow("source accepts a uint64") << "w" << true << QVariant(1ull << 40) << "t:1099511627776";
         QTest::newRow("source accepts a string list") << "w" << true << QVariant(QStringList{"a", "b"}) << "as:a,b";
         QTest::newRow("source: a write needs a name") << "" << false << QVariant(5) << "";
     }
@@ -698,8 +694,6 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("expected");
         QTest::newRow("renderer int32") << "now" << QVariant(55) << "s:p i:55";
-        QTest::newRow("source uint32") << "now" << QVariant(55u) << "s:p u:55";
-        QTest::newRow("renderer int64") << "now" << QVariant(-(1ll << 40)) << "s:p x:-1099511627776";
         QTest::newRow("source empty string") << "now" << QVariant(QString()) << "s:p s:";
         QTest::newRow("renderer string list") << "now" << QVariant(QStringList{"x"}) << "s:p as:x";
         QTest::newRow("source object path") << "now" << QVariant::fromValue(QDBusObjectPath("/a/b")) << "s:p o:/a/b";
@@ -746,7 +740,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("valid");
         QTest::newRow("source answers") << true;
-        QTest::newRow("renderer answers") << true;
         QTest::newRow("source answers nothing") << false;
     }
     // One request for every waiting read of a name, whichever client asked; one answer
@@ -778,7 +771,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("renderer int32") << QVariant(30) << "s:changed i:30";
         QTest::newRow("source string") << QVariant("Shelf") << "s:changed s:Shelf";
-        QTest::newRow("source uint64") << QVariant(1ull << 63) << "s:changed t:9223372036854775808";
     }
     void propertyChanged()
     {
