@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <climits>
+#include <csignal>
 #include <memory>
 #include <random>
 #include <vector>
@@ -278,6 +279,85 @@ private Q_SLOTS:
         QTRY_VERIFY(clients[1]->proxy.ended(next[1]));
         QVERIFY(clients[1]->proxy.complete(next[1], 20));
         QVERIFY(clients[0]->proxy.records.isEmpty());
+    }
+
+    // A source that misbehaves on one client's browse changes nothing for another's.
+    void pluginFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("received"); // by the client of the browse at fault: ids, "E<code>"
+        const QStringList first{u"item_0"_s};
+        QTest::newRow("result after the last") << u"result after the last"_s << first;
+        QTest::newRow("error after the last") << u"error after the last"_s << first;
+        QTest::newRow("result after a cancel") << u"result after a cancel"_s << QStringList{u"stray"_s};
+        QTest::newRow("result under the other's id") << u"result under the other's id"_s << QStringList();
+        QTest::newRow("error under the other's id") << u"error under the other's id"_s << QStringList();
+        QTest::newRow("error twice") << u"error twice"_s << QStringList{u"E7"_s};
+    }
+
+    void pluginFaults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, received);
+        QVERIFY(startWrapper());
+        std::vector<std::unique_ptr<Client>> clients;
+        clients.push_back(std::make_unique<Client>());
+        clients.push_back(std::make_unique<Client>());
+        const QList<uint> ids = browseIds(clients);
+        const uint a = ids[0], b = ids[1];
+        QCOMPARE(control("source", u"deliver_results"_s, {b, 2, 4}).arguments().value(0).toInt(), 2);
+        if (fault.contains(u"after the last"_s))
+            control("source", u"deliver_results"_s, {a, 1, 0});
+        if (fault.contains(u"cancel"_s))
+            clients[0]->bus.call(SourceService, SourcePath, u"com.oxbel.tuvo.source"_s, u"cancel_browse"_s, {a});
+        const uint sentId = fault.contains(u"other's id"_s) ? b : a;
+        for (int i = fault == u"error twice"_s ? 2 : 1; i > 0; --i) {
+            if (fault.startsWith(u"result"_s))
+                control("source", u"deliver_result"_s, {a, sentId, u"stray"_s, QVariantMap(), 2u, 0});
+            else
+                control("source", u"deliver_error"_s, {a, sentId, 7u, u"stray"_s});
+        }
+        QCOMPARE(control("source", u"deliver_results"_s, {b, 3, 2}).arguments().value(0).toInt(), 3);
+        QTRY_VERIFY(clients[1]->proxy.ended(b));
+        QVERIFY(clients[1]->proxy.complete(b, 5));
+        // Anything sent to the first client has arrived before this reply.
+        QCOMPARE(clients[0]->bus.call(SourceService, SourcePath, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type(),
+                 QDBusMessage::ReplyMessage);
+        QStringList seen;
+        for (const TuvoBrowseResultDBusStruct &r : clients[0]->proxy.records.value(a))
+            seen << (r.errorCode ? u"E%1"_s.arg(r.errorCode) : r.objectId);
+        QCOMPARE(seen, received);
+    }
+
+    // A plugin that crashes takes its own wrapper down and nothing else: its callers get
+    // an error at once, and another plugin's wrapper serves on.
+    void crashStaysInside()
+    {
+        WrapperProcess sample;
+        sample.setHome(home.path());
+        QVERIFY(sample.startWithPlugin(TestPaths::samplePlugin()) && sample.activate(u"new_source"_s));
+        QVERIFY(startWrapper());
+        BusClient client;
+        QList<QDBusPendingCall> calls;
+        for (int i = 0; i < 100; ++i)
+            calls.append(client.connection().asyncCall(QDBusMessage::createMethodCall(
+                RendererService, RendererPath, u"com.oxbel.tuvo.renderer"_s, u"get_status"_s), 120000));
+        QCOMPARE(client.call(RendererService, RendererPath, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type(),
+                 QDBusMessage::ReplyMessage);
+        wrapper->sendSignal(SIGSEGV);
+        QVERIFY(wrapper->waitForExit());
+        QCOMPARE(wrapper->exitStatus(), QProcess::CrashExit);
+        wrapper.reset();
+        for (QDBusPendingCall &call : calls) {
+            call.waitForFinished();
+            QCOMPARE(call.reply().errorName(), u"org.freedesktop.DBus.Error.NoReply"_s);
+        }
+        QVERIFY(TestBus::waitForName(SourceService, false));
+        const QDBusMessage browse = client.call(u"com.oxbel.tuvo.source.Sample-Plugin.sample_source"_s,
+                                                u"/com/oxbel/tuvo/source/sample_source"_s, u"com.oxbel.tuvo.source"_s,
+                                                u"browse"_s, {QString(), QString(), QStringList(), 0u, 0u});
+        QVERIFY(browse.type() == QDBusMessage::ReplyMessage && browse.arguments().value(0).toUInt() != 0);
+        QVERIFY(sample.isRunning());
     }
 
     // 10 000 get_status calls wait for one answer of the renderer: each gets exactly one
