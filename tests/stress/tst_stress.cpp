@@ -47,15 +47,22 @@ qint64 anonymousKiB(qint64 pid)
     return -1;
 }
 
-// A call to the test plugin's control of the source or the renderer.
-QDBusMessage control(const char *object, const QString &method, const QVariantList &arguments)
+// What the test plugin's control of the source or the renderer answers to a call.
+QVariant control(const char *object, const QString &method, const QVariantList &arguments)
 {
     const bool source = qstrcmp(object, "source") == 0;
     QDBusMessage call = QDBusMessage::createMethodCall(
-        ControlService, source ? u"/com/oxbel/tuvo/test/source/stress_source"_s : u"/com/oxbel/tuvo/test/renderer/stress_renderer"_s,
+        ControlService, u"/com/oxbel/tuvo/test/%1/stress_%1"_s.arg(QLatin1String(object)),
         source ? u"com.oxbel.tuvo.test.Source"_s : u"com.oxbel.tuvo.test.Renderer"_s, method);
     call.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 60000);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 60000).arguments().value(0);
+}
+
+// A round trip to \a service: what it sent to \a client before has arrived.
+bool ping(BusClient &client, const QString &service, const QString &path)
+{
+    return client.call(service, path, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type()
+           == QDBusMessage::ReplyMessage;
 }
 } // namespace
 
@@ -115,14 +122,15 @@ class tst_Stress : public QObject
     QTemporaryDir home;
     std::unique_ptr<WrapperProcess> wrapper;
 
-    // A wrapper with the plugin activated by this process's own connection.
-    bool startWrapper()
+    // A wrapper of the test plugin, activated by this process's own connection.
+    bool startWrapper(bool activate = true)
     {
         wrapper = std::make_unique<WrapperProcess>();
         wrapper->setHome(home.path());
         wrapper->setEnv(u"TUVO_TEST_PLUGIN_OBJECTS"_s, Objects);
-        return wrapper->startWithPlugin(TestPaths::testPlugin()) && wrapper->activate(u"new_renderer"_s)
-               && TestBus::waitForName(SourceService) && TestBus::waitForName(ControlService);
+        return wrapper->startWithPlugin(TestPaths::testPlugin())
+               && (!activate || (wrapper->activate(u"new_renderer"_s) && TestBus::waitForName(SourceService)
+                                 && TestBus::waitForName(ControlService)));
     }
     static QList<uint> browseIds(std::vector<std::unique_ptr<Client>> &clients)
     {
@@ -157,23 +165,15 @@ private Q_SLOTS:
         QVERIFY(screenSaver.appear());
         std::unique_ptr<BusSignalRecorder> owners(BusSignalRecorder::nameOwnerChanges());
         BusSignalRecorder sources({}, u"/com/oxbel/tuvo/registry"_s, u"com.oxbel.tuvo.registry"_s, u"new_source"_s);
-        wrapper = std::make_unique<WrapperProcess>();
-        wrapper->setHome(home.path());
-        wrapper->setEnv(u"TUVO_TEST_PLUGIN_OBJECTS"_s, Objects);
-        QVERIFY(wrapper->startWithPlugin(TestPaths::testPlugin()));
+        QVERIFY(startWrapper(false));
         const QString plugin = wrapper->helloName();
-        // Times the test plugin's control name was taken (loads) and given up (unloads).
-        const auto loads = [&owners](bool taken) {
+        // How often a name was taken, or given up: the test plugin's control name is
+        // taken when the plugin is loaded and given up when it is unloaded.
+        const auto changes = [&owners](const QString &name, bool taken) {
             int n = 0;
             for (const QVariantList &args : owners->arguments())
-                n += args.value(0) == ControlService && args.value(taken ? 1 : 2).toString().isEmpty();
+                n += args.value(0) == name && args.value(taken ? 1 : 2).toString().isEmpty();
             return n;
-        };
-        const auto gone = [&owners](const QString &unique) {
-            for (const QVariantList &args : owners->arguments())
-                if (args.value(0) == unique && args.value(2).toString().isEmpty())
-                    return true;
-            return false;
         };
 
         const int count = 200;
@@ -211,16 +211,16 @@ private Q_SLOTS:
         QCOMPARE(active, 1);
         // Everybody but the last has gone, and the wrapper has heard of it all.
         for (int i = 0; i < count; ++i)
-            QTRY_VERIFY(i == deferred.front() || gone(clients[size_t(i)]->uniqueName()));
-        QVERIFY(BusClient().call(u"com.oxbel.tuvo.plugin."_s + plugin, u"/com/oxbel/tuvo/plugin/"_s + plugin,
-                                 u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type() == QDBusMessage::ReplyMessage);
+            QTRY_VERIFY(i == deferred.front() || changes(clients[size_t(i)]->uniqueName(), false) == 1);
+        BusClient pinger;
+        QVERIFY(ping(pinger, u"com.oxbel.tuvo.plugin."_s + plugin, u"/com/oxbel/tuvo/plugin/"_s + plugin));
         QVERIFY(wrapper->isRunning());
-        QCOMPARE(loads(false), 0);
+        QCOMPARE(changes(ControlService, false), 0);
         vanish(deferred.front());
         QVERIFY(wrapper->waitForExit());
         QCOMPARE(wrapper->exitCode(), 0);
-        QTRY_COMPARE(loads(false), 1);
-        QCOMPARE(loads(true), 1);
+        QTRY_COMPARE(changes(ControlService, false), 1);
+        QCOMPARE(changes(ControlService, true), 1);
         QCOMPARE(sources.count(), 1);
         wrapper.reset();
     }
@@ -241,7 +241,8 @@ private Q_SLOTS:
                 for (size_t i = 0; part == 2 && i < clients.size(); i += 2)
                     clients[i]->bus.disconnect();
                 for (uint id : ids)
-                    QCOMPARE(control("source", u"deliver_results"_s, {id, 50, 199 - 50 * part}).arguments().value(0).toInt(), 50);
+                    QCOMPARE(control("source", u"deliver_results"_s, {id, 50, 199 - 50 * part}).toInt(),
+                             50);
             }
             for (size_t i = 1; i < clients.size(); i += 2) {
                 QTRY_VERIFY(clients[i]->proxy.ended(ids[int(i)]));
@@ -250,7 +251,8 @@ private Q_SLOTS:
         };
         round();
         QVERIFY(!QTest::currentTestFailed());
-        QTest::qWait(500);
+        BusClient pinger;
+        QVERIFY(ping(pinger, SourceService, SourcePath));
         const qint64 idle = anonymousKiB(wrapper->pid());
         for (int i = 0; i < 3 && !QTest::currentTestFailed(); ++i)
             round();
@@ -269,13 +271,13 @@ private Q_SLOTS:
         clients.push_back(std::make_unique<Client>(false));
         clients.push_back(std::make_unique<Client>());
         const QList<uint> ids = browseIds(clients);
-        QVERIFY(control("source", u"stream_results"_s, {ids[0], 5000, 25}).arguments().value(0).toBool());
-        QCOMPARE(control("source", u"deliver_results"_s, {ids[1], 200, 199}).arguments().value(0).toInt(), 200);
+        QVERIFY(control("source", u"stream_results"_s, {ids[0], 5000, 25}).toBool());
+        QCOMPARE(control("source", u"deliver_results"_s, {ids[1], 200, 199}).toInt(), 200);
         QTRY_VERIFY(clients[1]->proxy.ended(ids[1]));
         QVERIFY(clients[1]->proxy.complete(ids[1], 200));
         // ... and so does its next browse.
         const QList<uint> next = browseIds(clients);
-        QCOMPARE(control("source", u"deliver_results"_s, {next[1], 20, 19}).arguments().value(0).toInt(), 20);
+        QCOMPARE(control("source", u"deliver_results"_s, {next[1], 20, 19}).toInt(), 20);
         QTRY_VERIFY(clients[1]->proxy.ended(next[1]));
         QVERIFY(clients[1]->proxy.complete(next[1], 20));
         QVERIFY(clients[0]->proxy.records.isEmpty());
@@ -305,7 +307,7 @@ private Q_SLOTS:
         clients.push_back(std::make_unique<Client>());
         const QList<uint> ids = browseIds(clients);
         const uint a = ids[0], b = ids[1];
-        QCOMPARE(control("source", u"deliver_results"_s, {b, 2, 4}).arguments().value(0).toInt(), 2);
+        QCOMPARE(control("source", u"deliver_results"_s, {b, 2, 4}).toInt(), 2);
         if (fault.contains(u"after the last"_s))
             control("source", u"deliver_results"_s, {a, 1, 0});
         if (fault.contains(u"cancel"_s))
@@ -317,12 +319,11 @@ private Q_SLOTS:
             else
                 control("source", u"deliver_error"_s, {a, sentId, 7u, u"stray"_s});
         }
-        QCOMPARE(control("source", u"deliver_results"_s, {b, 3, 2}).arguments().value(0).toInt(), 3);
+        QCOMPARE(control("source", u"deliver_results"_s, {b, 3, 2}).toInt(), 3);
         QTRY_VERIFY(clients[1]->proxy.ended(b));
         QVERIFY(clients[1]->proxy.complete(b, 5));
         // Anything sent to the first client has arrived before this reply.
-        QCOMPARE(clients[0]->bus.call(SourceService, SourcePath, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type(),
-                 QDBusMessage::ReplyMessage);
+        QVERIFY(ping(clients[0]->bus, SourceService, SourcePath));
         QStringList seen;
         for (const TuvoBrowseResultDBusStruct &r : clients[0]->proxy.records.value(a))
             seen << (r.errorCode ? u"E%1"_s.arg(r.errorCode) : r.objectId);
@@ -342,8 +343,7 @@ private Q_SLOTS:
         for (int i = 0; i < 100; ++i)
             calls.append(client.connection().asyncCall(QDBusMessage::createMethodCall(
                 RendererService, RendererPath, u"com.oxbel.tuvo.renderer"_s, u"get_status"_s), 120000));
-        QCOMPARE(client.call(RendererService, RendererPath, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type(),
-                 QDBusMessage::ReplyMessage);
+        QVERIFY(ping(client, RendererService, RendererPath));
         wrapper->sendSignal(SIGSEGV);
         QVERIFY(wrapper->waitForExit());
         QCOMPARE(wrapper->exitStatus(), QProcess::CrashExit);
@@ -367,7 +367,8 @@ private Q_SLOTS:
         QVERIFY(startWrapper());
         BusClient client;
         BusMonitor monitor;
-        const QString rule = u"sender='%1',destination='%2'"_s.arg(TestBus::owner(RendererService), client.uniqueName());
+        const QString rule =
+            u"sender='%1',destination='%2'"_s.arg(TestBus::owner(RendererService), client.uniqueName());
         QVERIFY(monitor.start({u"type='method_return',"_s + rule, u"type='error',"_s + rule}));
         const int count = 10000;
         QList<QDBusPendingCall> calls;
@@ -375,10 +376,9 @@ private Q_SLOTS:
             calls.append(client.connection().asyncCall(QDBusMessage::createMethodCall(
                 RendererService, RendererPath, u"com.oxbel.tuvo.renderer"_s, u"get_status"_s), 120000));
         // A call after them on the same connection is answered once they all have arrived.
-        QCOMPARE(client.call(RendererService, RendererPath, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type(),
-                 QDBusMessage::ReplyMessage);
-        QCOMPARE(control("renderer", u"outstanding"_s, {u"status"_s}).arguments().value(0).toInt(), 1);
-        QVERIFY(control("renderer", u"answer_status"_s, {u"list"_s, 7u, 1, u"item"_s}).arguments().value(0).toBool());
+        QVERIFY(ping(client, RendererService, RendererPath));
+        QCOMPARE(control("renderer", u"outstanding"_s, {u"status"_s}).toInt(), 1);
+        QVERIFY(control("renderer", u"answer_status"_s, {u"list"_s, 7u, 1, u"item"_s}).toBool());
         int answered = 0;
         for (QDBusPendingCall &call : calls) {
             call.waitForFinished();
@@ -388,8 +388,7 @@ private Q_SLOTS:
         }
         QCOMPARE(answered, count);
         // Nothing more arrives: one reply per call, each to a call of its own.
-        QCOMPARE(client.call(RendererService, RendererPath, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type(),
-                 QDBusMessage::ReplyMessage);
+        QVERIFY(ping(client, RendererService, RendererPath));
         const auto replies = [&monitor] {
             QList<qint64> serials;
             for (const BusMonitor::Record &record : monitor.records())
@@ -400,7 +399,7 @@ private Q_SLOTS:
         QTRY_COMPARE(replies().size(), count + 2);
         const QList<qint64> serials = replies();
         QCOMPARE(QSet<qint64>(serials.begin(), serials.end()).size(), count + 2);
-        QCOMPARE(control("renderer", u"outstanding"_s, {u"status"_s}).arguments().value(0).toInt(), 0);
+        QCOMPARE(control("renderer", u"outstanding"_s, {u"status"_s}).toInt(), 0);
     }
 
     // Calls no well-behaved client makes: each gets one reply, an error or its normal
@@ -426,8 +425,10 @@ private Q_SLOTS:
         };
         row("browse without arguments", "source", source, "browse", {}, false);
         row("browse with wrong types", "source", source, "browse", {1, 2.5}, false);
-        row("browse of 2^32-1 items from 2^32-1", "source", source, "browse", {QString(), QString(), QStringList(), most, most}, true);
-        row("browse with 1 MiB strings", "source", source, "browse", {big, big, QStringList{big, QString()}, 0u, 0u}, true);
+        row("browse of 2^32-1 items from 2^32-1", "source", source, "browse",
+            {QString(), QString(), QStringList(), most, most}, true);
+        row("browse with 1 MiB strings", "source", source, "browse",
+            {big, big, QStringList{big, QString()}, 0u, 0u}, true);
         row("query of 1 MiB", "source", source, "query", {big}, true);
         row("empty query", "source", source, "query", {QString()}, true);
         row("cancel_browse 2^32-1", "source", source, "cancel_browse", {most}, true);
@@ -446,7 +447,8 @@ private Q_SLOTS:
         row("media info of a 1 MiB key", "renderer", renderer, "get_current_media_info", {big}, true);
         row("media info of no key", "renderer", renderer, "get_current_media_info", {QString()}, true);
         row("read a 1 MiB property", "renderer", extension, "get_extension_property", {big}, false);
-        row("write a 1 MiB property", "source", extension, "set_extension_property", {big, QVariant::fromValue(QDBusVariant(big))}, true);
+        const QVariant bigVariant = QVariant::fromValue(QDBusVariant(big));
+        row("write a 1 MiB property", "source", extension, "set_extension_property", {big, bigVariant}, true);
         row("write without a variant", "source", extension, "set_extension_property", {big, big}, false);
         row("activate with an argument", "plugin", u"com.oxbel.tuvo.plugin"_s, "activate", {most}, true);
     }
@@ -460,10 +462,11 @@ private Q_SLOTS:
         QFETCH(bool, answered);
         QVERIFY(startWrapper());
         for (const QString &query : {u"status"_s, u"position"_s, u"media_info"_s})
-            QVERIFY(control("renderer", u"set_query_mode"_s, {query, u"now"_s}).arguments().value(0).toBool());
+            QVERIFY(control("renderer", u"set_query_mode"_s, {query, u"now"_s}).toBool());
         BusClient client;
         BusMonitor monitor;
-        QVERIFY(monitor.start({u"sender='%1'"_s.arg(client.uniqueName()), u"destination='%1'"_s.arg(client.uniqueName())}));
+        const QString self = client.uniqueName();
+        QVERIFY(monitor.start({u"sender='%1'"_s.arg(self), u"destination='%1'"_s.arg(self)}));
         const QString plugin = wrapper->helloName();
         const QString service = object == u"source"_s ? SourceService
                                 : object == u"renderer"_s ? RendererService : u"com.oxbel.tuvo.plugin."_s + plugin;
@@ -474,12 +477,12 @@ private Q_SLOTS:
                  qPrintable(reply.errorName() + u' ' + reply.errorMessage().left(200)));
         QVERIFY(reply.errorName() != u"org.freedesktop.DBus.Error.NoReply"_s);
         // The wrapper lives on, and the call has its one reply.
-        QCOMPARE(client.call(service, path, u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type(), QDBusMessage::ReplyMessage);
+        QVERIFY(ping(client, service, path));
         QVERIFY(wrapper->isRunning());
-        BusMonitor::Record sent, ping;
-        QVERIFY(monitor.waitFor([&](const BusMonitor::Record &r) { return r.type == u"method call"_s && r.member == method; }, &sent));
-        QVERIFY(monitor.waitFor([&](const BusMonitor::Record &r) { return r.member == u"Ping"_s; }, &ping));
-        QVERIFY(monitor.waitFor([&](const BusMonitor::Record &r) { return r.replySerial == ping.serial; }));
+        BusMonitor::Record sent, pinged;
+        QVERIFY(monitor.waitFor([&](const auto &r) { return r.type == u"method call"_s && r.member == method; }, &sent));
+        QVERIFY(monitor.waitFor([&](const auto &r) { return r.member == u"Ping"_s; }, &pinged));
+        QVERIFY(monitor.waitFor([&](const auto &r) { return r.replySerial == pinged.serial; }));
         int replies = 0;
         for (const BusMonitor::Record &record : monitor.records())
             replies += record.replySerial == sent.serial;
