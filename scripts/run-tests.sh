@@ -7,8 +7,9 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-# systemd and zsh only so that the install check can verify the units and the zsh completion.
-scripts/install-deps.sh clang libclang-rt-14-dev systemd zsh
+# clang and libFuzzer for the sanitizer build and its fuzz targets; systemd and zsh only so
+# that the install check can verify the units and the zsh completion.
+scripts/install-deps.sh clang libclang-rt-14-dev libfuzzer-14-dev systemd zsh
 jobs=$(nproc)
 
 echo "== build"
