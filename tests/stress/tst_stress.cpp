@@ -225,6 +225,27 @@ private Q_SLOTS:
         wrapper.reset();
     }
 
+    // Clients that leave the bus right after their activate, before the wrapper can
+    // watch them, are dropped all the same: the idle process ends.
+    void activatorsLeavingAtOnce()
+    {
+        TestScreenSaver screenSaver(true);
+        QVERIFY(screenSaver.appear());
+        QVERIFY(startWrapper(false));
+        const QString plugin = wrapper->helloName();
+        for (int i = 0; i < 50; ++i) {
+            BusClient client;
+            client.connection().asyncCall(QDBusMessage::createMethodCall(
+                u"com.oxbel.tuvo.plugin."_s + plugin, u"/com/oxbel/tuvo/plugin/"_s + plugin,
+                u"com.oxbel.tuvo.plugin"_s, u"activate"_s));
+            // Once the daemon answers this, it has passed the activate on.
+            QVERIFY(ping(client, u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s));
+        }
+        QVERIFY2(wrapper->waitForExit(), qPrintable(TestBus::names().join(u' ')));
+        QCOMPARE(wrapper->exitCode(), 0);
+        wrapper.reset();
+    }
+
     // 50 clients browse the one source at once and half of them leave after 100 of their
     // 200 results: the others receive every result, and after rounds of it the
     // wrapper's memory is back at its level after the first round.
