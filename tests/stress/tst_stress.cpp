@@ -248,10 +248,15 @@ private Q_SLOTS:
 
     // 50 clients browse the one source at once and half of them leave after 100 of their
     // 200 results: the others receive every result, and after rounds of it the
-    // wrapper's memory is back at its level after the first round.
+    // wrapper's memory is back at its level after the first rounds.
     void crowdBrowse()
     {
+        // AddressSanitizer holds freed memory back in a quarantine: none, for the level
+        // to return as it does without it.
+        const QByteArray sanitizer = qgetenv("ASAN_OPTIONS");
+        qputenv("ASAN_OPTIONS", sanitizer + ":quarantine_size_mb=0");
         QVERIFY(startWrapper());
+        qputenv("ASAN_OPTIONS", sanitizer);
         const auto round = [] {
             std::vector<std::unique_ptr<Client>> clients;
             for (int i = 0; i < 50; ++i)
@@ -270,6 +275,9 @@ private Q_SLOTS:
                 QVERIFY(clients[i]->proxy.complete(ids[int(i)], 200));
             }
         };
+        // Two rounds bring the allocator's pools to what such a round needs; a leak grows
+        // with every further one.
+        round();
         round();
         QVERIFY(!QTest::currentTestFailed());
         BusClient pinger;
@@ -279,7 +287,7 @@ private Q_SLOTS:
             round();
         // Transactions end with deleteLater: give the wrapper a moment to get there.
         QTRY_VERIFY_WITH_TIMEOUT(anonymousKiB(wrapper->pid()) < idle + 2048, 10000);
-        qInfo("wrapper memory after one round %lld KiB, after three more %lld KiB", idle,
+        qInfo("wrapper memory after two rounds %lld KiB, after three more %lld KiB", idle,
               anonymousKiB(wrapper->pid()));
     }
 
