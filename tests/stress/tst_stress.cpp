@@ -371,34 +371,43 @@ private Q_SLOTS:
     }
 
     // 10 000 get_status calls wait for one answer of the renderer: each gets exactly one
-    // reply, and it is that answer.
+    // reply, and it is that answer; or an error when the renderer goes away instead.
+    void statusFlood_data()
+    {
+        QTest::addColumn<bool>("withdrawn");
+        QTest::addColumn<int>("count");
+        QTest::newRow("renderer answers") << false << 10000;
+        QTest::newRow("renderer withdrawn") << true << 1000;
+    }
+
     void statusFlood()
     {
+        QFETCH(bool, withdrawn);
+        QFETCH(int, count);
         QVERIFY(startWrapper());
         BusClient client;
         BusMonitor monitor;
         const QString rule =
             u"sender='%1',destination='%2'"_s.arg(TestBus::owner(RendererService), client.uniqueName());
         QVERIFY(monitor.start({u"type='method_return',"_s + rule, u"type='error',"_s + rule}));
-        const int count = 10000;
         QList<QDBusPendingCall> calls;
         for (int i = 0; i < count; ++i)
             calls.append(client.connection().asyncCall(QDBusMessage::createMethodCall(
                 RendererService, RendererPath, u"com.oxbel.tuvo.renderer"_s, u"get_status"_s), 120000));
         // A call after them on the same connection is answered once they all have arrived.
-        QVERIFY(ping(client, RendererService, RendererPath));
+        QVERIFY(ping(client, SourceService, SourcePath));
         QCOMPARE(control("renderer", u"outstanding"_s, {u"status"_s}).toInt(), 1);
-        QVERIFY(control("renderer", u"answer_status"_s, {u"list"_s, 7u, 1, u"item"_s}).toBool());
-        int answered = 0;
-        for (QDBusPendingCall &call : calls) {
-            call.waitForFinished();
-            const QDBusMessage reply = call.reply();
-            answered += reply.type() == QDBusMessage::ReplyMessage
-                        && reply.arguments() == QVariantList{u"list"_s, 7u, 1, u"item"_s};
+        const QVariantList status{u"list"_s, 7u, 1, u"item"_s};
+        if (withdrawn) {
+            BusClient plugin;
+            QVERIFY(plugin.call(ControlService, u"/com/oxbel/tuvo/test"_s, u"com.oxbel.tuvo.test.Plugin"_s,
+                                u"remove_object"_s, {u"stress_renderer"_s}).arguments().value(0).toBool());
+        } else {
+            QVERIFY(control("renderer", u"answer_status"_s, status).toBool());
         }
-        QCOMPARE(answered, count);
-        // Nothing more arrives: one reply per call, each to a call of its own.
-        QVERIFY(ping(client, RendererService, RendererPath));
+        // Everything sent before this reply has arrived: one reply per call, each to a
+        // call of its own, and nothing more.
+        QVERIFY(ping(client, SourceService, SourcePath));
         const auto replies = [&monitor] {
             QList<qint64> serials;
             for (const BusMonitor::Record &record : monitor.records())
@@ -406,10 +415,19 @@ private Q_SLOTS:
                     serials.append(record.replySerial);
             return serials;
         };
-        QTRY_COMPARE(replies().size(), count + 2);
+        QEXPECT_FAIL("renderer withdrawn", "calls waiting for a renderer that goes away are never answered", Abort);
+        // Only the monitor's reading is waited for: the replies were all sent before the ping's.
+        QTRY_COMPARE_WITH_TIMEOUT(replies().size(), count + 2, withdrawn ? 1000 : 20000);
         const QList<qint64> serials = replies();
         QCOMPARE(QSet<qint64>(serials.begin(), serials.end()).size(), count + 2);
-        QCOMPARE(control("renderer", u"outstanding"_s, {u"status"_s}).toInt(), 0);
+        int answered = 0;
+        for (QDBusPendingCall &call : calls) {
+            call.waitForFinished();
+            answered += withdrawn ? call.reply().type() == QDBusMessage::ErrorMessage
+                                  : call.reply().type() == QDBusMessage::ReplyMessage
+                                        && call.reply().arguments() == status;
+        }
+        QCOMPARE(answered, count);
     }
 
     // Calls no well-behaved client makes: each gets one reply, an error or its normal
