@@ -340,6 +340,24 @@ private Q_SLOTS:
         QCOMPARE(seen, received);
     }
 
+    // A source withdrawn in the middle of a browse still delivers what it gave, and its
+    // client hears that the browse has ended.
+    void sourceWithdrawnMidBrowse()
+    {
+        QVERIFY(startWrapper());
+        std::vector<std::unique_ptr<Client>> clients;
+        clients.push_back(std::make_unique<Client>());
+        const uint id = browseIds(clients).value(0);
+        QCOMPARE(control("source", u"deliver_results"_s, {id, 3, 9}).toInt(), 3);
+        BusClient plugin;
+        QVERIFY(plugin.call(ControlService, u"/com/oxbel/tuvo/test"_s, u"com.oxbel.tuvo.test.Plugin"_s,
+                            u"remove_object"_s, {u"stress_source"_s}).arguments().value(0).toBool());
+        QVERIFY(ping(clients[0]->bus, ControlService, u"/com/oxbel/tuvo/test"_s));
+        QEXPECT_FAIL("", "the held results and the browse's end go with the withdrawn source", Abort);
+        QCOMPARE(clients[0]->proxy.records.value(id).size(), 4);
+        QVERIFY(clients[0]->proxy.ended(id));
+    }
+
     // A plugin that crashes takes its own wrapper down and nothing else: its callers get
     // an error at once, and another plugin's wrapper serves on.
     void crashStaysInside()
