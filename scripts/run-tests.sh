@@ -7,7 +7,9 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-# systemd and zsh only so that the install check can verify the units and the zsh completion.
+# clang for the sanitizer build; its runtimes (libclang-rt) hold libFuzzer too, which the
+# fuzz targets of that build link. systemd and zsh only so that the install check can
+# verify the units and the zsh completion.
 scripts/install-deps.sh clang libclang-rt-14-dev systemd zsh
 jobs=$(nproc)
 

@@ -3,6 +3,9 @@
 #include "TuvoPluginController.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDebug>
 
 namespace {
@@ -36,6 +39,17 @@ void TuvoPluginAdaptor::activate(const QDBusMessage &msg)
     controller->activate(name);
     if (!watch(name))
         qWarning() << "TuvoPluginAdaptor::activate failed to connect NameOwnerChanged signal";
+    // A client may leave the bus before the watch's match rule reaches the daemon, and
+    // its NameOwnerChanged then never comes. The daemon answers this question after it
+    // has taken the rule: a client gone by then is dropped here, a later one by the watch.
+    auto *check = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().interface()->asyncCall(QStringLiteral("NameHasOwner"), name), this);
+    connect(check, &QDBusPendingCallWatcher::finished, this, [this, name, check] {
+        check->deleteLater();
+        const QDBusPendingReply<bool> hasOwner = *check;
+        if (hasOwner.isValid() && !hasOwner.value() && controller->activatorList().contains(name))
+            handleNameOwnerChanged(name, name, QString());
+    });
 }
 
 void TuvoPluginAdaptor::deactivate(const QDBusMessage &msg)
