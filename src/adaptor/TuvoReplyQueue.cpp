@@ -14,8 +14,15 @@ TuvoReplyQueue::TuvoReplyQueue(Policy policy, Ask ask, const QString &refusalTex
 {
 }
 
-// Calls still waiting are dropped unanswered; their callers' own time-outs end them.
-TuvoReplyQueue::~TuvoReplyQueue() = default;
+// The object goes away with calls still waiting (a renderer withdrawn, the process
+// ending): each gets the error a call to a missing object gets, rather than leaving its
+// caller to its own time-out. Sent directly: the sink may belong to an adaptor that is
+// already gone.
+TuvoReplyQueue::~TuvoReplyQueue()
+{
+    for (const QDBusMessage &call : std::as_const(m_calls))
+        sendOnSessionBus(call.createErrorReply(QDBusError::UnknownObject, GoneText));
+}
 
 bool TuvoReplyQueue::sendOnSessionBus(const QDBusMessage &reply)
 {

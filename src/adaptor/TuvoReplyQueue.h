@@ -19,6 +19,7 @@
  * request fails the calls the request was for with org.freedesktop.DBus.Error.Failed
  * and the refusal text. failAll() ends every waiting call with an error; a request
  * that is out stays out, and its answer serves whatever call waits when it comes.
+ * Calls still waiting when the queue is destroyed get org.freedesktop.DBus.Error.UnknownObject.
  *
  * The object may answer inside the request, and a reply may lead to a new call before
  * the queue is done: the queue never asks recursively and never answers a call twice.
@@ -29,6 +30,7 @@ class TuvoReplyQueue : public QObject
     Q_OBJECT
 public:
     enum Policy { AnswerAll, AnswerOldest };
+    static constexpr const char *GoneText = "The object was withdrawn before it answered";
     /*! Asks the object for an answer; false when it refuses. */
     using Ask = std::function<bool()>;
     /*! Builds the reply to one call from the answer at hand. */

@@ -57,20 +57,27 @@ QString quotedList(const QStringList &list)
 TuvoSourceAdaptor::TuvoSourceAdaptor(TuvoSource *source)
     : QDBusAbstractAdaptor(source)
     , source(source)
+    , proxyPath(TuvoBusNames::proxySourceObjectPath(source->uuid()))
 {
     connect(source, &TuvoSource::containerChanged, this, &TuvoSourceAdaptor::containerChangedSlot);
     connect(source, &TuvoSource::metadataChanged, this, &TuvoSourceAdaptor::metadataChangedSlot);
     registerStringListVector();
 }
 
-TuvoSourceAdaptor::~TuvoSourceAdaptor() = default;
+TuvoSourceAdaptor::~TuvoSourceAdaptor()
+{
+    // The source is being withdrawn: the operations still running end now, so their
+    // clients get what was held for them and hear that nothing more will come.
+    for (TuvoSourceOperation *operation : findChildren<TuvoSourceOperation *>(Qt::FindDirectChildrenOnly))
+        operation->withdrawn();
+}
 
 bool TuvoSourceAdaptor::sendToProxySource(TuvoResultWindow &window, const QString &service,
                                           const QString &method, const QVariantList &arguments)
 {
     static const QString interface = QLatin1String(TuvoBusNames::ProxySourceInterface);
     QDBusMessage message = QDBusMessage::createMethodCall(
-        service, TuvoBusNames::proxySourceObjectPath(source->uuid()), interface, method);
+        service, proxyPath, interface, method);
     message.setArguments(arguments);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!window.send(bus, message))

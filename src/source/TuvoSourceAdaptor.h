@@ -25,7 +25,8 @@ struct TuvoBrowseResultDBusStruct;
  * them in batches to the caller's proxy-source object. The adaptor keeps no table of
  * operations: each transaction is a Qt child of the adaptor and deletes itself when its
  * operation has ended, or a while after its client cancelled it (TuvoSourceOperation),
- * so destroying the source ends every transaction silently. Only the client that
+ * and destroying the source ends every running one with an error after the results it
+ * holds, so that no client waits for ever. Only the client that
  * started an operation may cancel it.
  */
 class TuvoSourceAdaptor : public QDBusAbstractAdaptor
@@ -79,6 +80,9 @@ private:
     std::function<bool(const QVariantList &)> sendTo(const QString &service, const QString &method);
 
     TuvoSource *source;
+    /*! The proxy-source path of the clients; known without the source, which is gone
+     *  by the time this adaptor ends its last operations. */
+    const QString proxyPath;
     TuvoSendThrottle throttle;
 };
 

@@ -89,6 +89,11 @@ void TuvoSourceAdaptorBrowseTransaction::handleBrowseError(uint browseId, uint e
     deliver([=] { addError(browseId, errorCode, errorMessage); });
 }
 
+void TuvoSourceAdaptorBrowseTransaction::end(uint id, const QString &text)
+{
+    addError(id, WithdrawnError, text);
+}
+
 void TuvoSourceAdaptorBrowseTransaction::addError(uint browseId, uint errorCode,
                                                   const QString &errorMessage)
 {

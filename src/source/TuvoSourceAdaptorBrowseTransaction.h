@@ -46,6 +46,9 @@ public Q_SLOTS:
                             uint index, int remainingCount);
     void handleBrowseError(uint browseId, uint errorCode, QString errorMessage);
 
+protected:
+    void end(uint id, const QString &text) override;
+
 private:
     void addResult(uint browseId, const QString &subjectId, const QVariantMap &meta, uint index,
                    int remainingCount);

@@ -88,6 +88,11 @@ void TuvoSourceAdaptorQueryTransaction::handleQueryError(uint queryId, int error
     deliver([=] { addError(queryId, errorCode, errorMessage); });
 }
 
+void TuvoSourceAdaptorQueryTransaction::end(uint id, const QString &text)
+{
+    addError(id, WithdrawnError, text);
+}
+
 void TuvoSourceAdaptorQueryTransaction::addError(uint queryId, int errorCode,
                                                  const QString &errorMessage)
 {

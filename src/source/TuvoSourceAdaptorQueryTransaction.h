@@ -43,6 +43,9 @@ public Q_SLOTS:
     void handleQueryResult(uint queryId, QStringList resultRow, uint index, int remainingCount);
     void handleQueryError(uint queryId, int errorCode, QString errorMessage);
 
+protected:
+    void end(uint id, const QString &text) override;
+
 private:
     void addRow(uint queryId, const QStringList &resultRow, uint index, int remainingCount);
     void addError(uint queryId, int errorCode, const QString &errorMessage);

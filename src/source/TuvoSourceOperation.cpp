@@ -18,6 +18,13 @@ void TuvoSourceOperation::cancelled()
     m_grace.start();
 }
 
+void TuvoSourceOperation::withdrawn()
+{
+    if (m_id == 0 || m_grace.isActive())
+        return;
+    end(m_id, QStringLiteral("the source was withdrawn before the operation ended"));
+}
+
 void TuvoSourceOperation::started(uint id)
 {
     m_id = id;

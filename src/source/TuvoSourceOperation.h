@@ -1,6 +1,8 @@
 #ifndef TUVOSOURCEOPERATION_H
 #define TUVOSOURCEOPERATION_H
 
+#include <TuvoError.h>
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -19,12 +21,16 @@
  * results. A source that forgets a cancelled operation never ends it: the transaction
  * ends itself silently CancelGraceMs after the cancel, or after the source's last
  * callback following it.
+ *
+ * An operation whose source is withdrawn before it ends is ended by the adaptor with
+ * withdrawn(): its pending results go out, then the error WithdrawnError.
  */
 class TuvoSourceOperation : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int CancelGraceMs = 2000;
+    static constexpr int WithdrawnError = TuvoError::ErrorResourceNotFound;
 
     explicit TuvoSourceOperation(QObject *parent);
     ~TuvoSourceOperation() override;
@@ -37,12 +43,17 @@ public:
 
     /*! The client cancelled the operation. */
     void cancelled();
+    /*! The source is going away: ends a running operation that its client still waits
+     *  for; nothing once it has ended or was cancelled. */
+    void withdrawn();
 
 protected:
     /*! The source returned \a id: the held callbacks run now, in order. */
     void started(uint id);
     /*! Runs \a callback, or holds it until started(). */
     void deliver(std::function<void()> callback);
+    /*! Ends the operation \a id with the error \a text, after what it holds. */
+    virtual void end(uint id, const QString &text) = 0;
 
 private:
     QString m_client;

@@ -383,7 +383,8 @@ private Q_SLOTS:
     }
     // Waiting queries end with the cancellation, position, status and media info in
     // turn, before the error signal; the request stays out, and its answer finds no
-    // call. A renderer removed with calls waiting on either interface drops them.
+    // call. A renderer removed with calls waiting on either interface ends them
+    // with UnknownObject.
     void cancellation()
     {
         QFETCH(QString, trigger);
@@ -430,9 +431,12 @@ private Q_SLOTS:
             << "volume");
         cleanup();
         control("objects", {}, "Plugin"); // a round trip through the wrapper after the removal
+        QList<QDBusPendingCall> waiting{read};
         for (auto it = calls.cbegin(); it != calls.cend(); ++it)
-            QCOMPARE(it.value().isFinished(), cancelled.contains(it.key()));
-        QVERIFY(!read.isFinished());
+            if (!cancelled.contains(it.key()))
+                waiting.append(it.value());
+        for (const QDBusPendingCall &call : waiting)
+            QTRY_COMPARE(call.error().name(), "org.freedesktop.DBus.Error.UnknownObject");
     }
 
     void signalsAreForwarded_data()
