@@ -8,6 +8,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -178,22 +180,91 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
     return listing;
 }
 
+void FolderListing::sortKey(const char *name, std::string *out)
+{
+    out->clear();
+    const char *s = name;
+    while (*s) {
+        if (!isDigit(*s)) {
+            out->push_back(char(foldCase(*s++)));
+            continue;
+        }
+        while (*s == '0' && isDigit(s[1]))
+            ++s;
+        const char *end = s;
+        while (isDigit(*end))
+            ++end;
+        const size_t digits = size_t(end - s);
+        // A marker that compares with other bytes as any digit does, then the length
+        // of the number, then its digits: the longer number is the larger one.
+        out->push_back('0');
+        if (digits < 0xff) {
+            out->push_back(char(digits));
+        } else {
+            out->push_back(char(0xff));
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out->push_back(char((digits >> shift) & 0xff));
+        }
+        out->append(s, digits);
+        s = end;
+    }
+}
+
 void FolderListing::sortRange(int from, int to, int ordered)
 {
+    if (ordered <= 0 || to - from < 2)
+        return;
     const char *names = m_names.constData();
-    const auto order = [names](const Entry &a, const Entry &b) {
-        const int natural = naturalCompare(names + a.key, names + b.key);
+    // Comparing names means two reads at random places of a large buffer. Each entry
+    // carries the eight bytes of its sort key that follow what all keys of the range
+    // share ("IMG_", "track-0"), so most comparisons are one of two integers; only
+    // entries whose eight bytes are the same compare their names.
+    struct Keyed
+    {
+        quint64 head;
+        Entry entry;
+    };
+    std::string key;
+    std::string first;
+    sortKey(names + m_offsets[from].key, &first);
+    size_t shared = first.size();
+    for (int i = from + 1; i < to && shared > 0; ++i) {
+        sortKey(names + m_offsets[i].key, &key);
+        const size_t limit = std::min(shared, key.size());
+        size_t same = 0;
+        while (same < limit && key[same] == first[same])
+            ++same;
+        shared = same;
+    }
+    std::vector<Keyed> keyed;
+    keyed.reserve(size_t(to - from));
+    for (int i = from; i < to; ++i) {
+        sortKey(names + m_offsets[i].key, &key);
+        quint64 head = 0;
+        for (size_t k = 0; k < 8; ++k) {
+            const size_t at = shared + k;
+            head = (head << 8) | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0u);
+        }
+        keyed.push_back({head, m_offsets[i]});
+    }
+    const auto order = [names](const Keyed &a, const Keyed &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        const int natural = naturalCompare(names + a.entry.key, names + b.entry.key);
         if (natural != 0)
             return natural < 0;
-        return lessThan(names + a.name, names + b.name);
+        return lessThan(names + a.entry.name, names + b.entry.name);
     };
+    if (ordered < to - from) {
+        // The smallest entries to the front, then only they are sorted.
+        std::nth_element(keyed.begin(), keyed.begin() + ordered, keyed.end(), order);
+        std::sort(keyed.begin(), keyed.begin() + ordered, order);
+    } else {
+        std::sort(keyed.begin(), keyed.end(), order);
+    }
     Entry *const entries = m_offsets.data(); // detached once, before any pointer is taken
-    Entry *const begin = entries + from;
-    Entry *const end = entries + to;
-    if (ordered >= to - from)
-        std::sort(begin, end, order);
-    else if (ordered > 0)
-        std::partial_sort(begin, begin + ordered, end, order);
+    for (int i = from; i < to; ++i)
+        entries[i] = keyed[size_t(i - from)].entry;
 }
 
 std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_ptr<const FolderListing> &listing)

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
 
 class LinkPolicy;
@@ -64,6 +65,12 @@ public:
     static bool lessThan(const char *a, const char *b);
     /*! The order of two names as a listing sorts them, accents folded. */
     static bool sortsBefore(const char *a, const char *b);
+    /*!
+     * The bytes that \a name sorts by in natural order, into \a out: two names compare
+     * as their keys do bytewise (unsigned). Letters fold to lower case, and each run of
+     * digits becomes a marker, its length without leading zeros, and those digits.
+     */
+    static void sortKey(const char *name, std::string *out);
     /*! Whether \a name is listed at all. */
     static bool isListed(const char *name) { return name[0] != '.'; }
 
