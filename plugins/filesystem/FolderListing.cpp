@@ -127,9 +127,10 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
     listing->m_changed = folder.st_ctim;
     const QByteArray prefix = path.endsWith('/') ? path : path + '/';
 
-    QVector<Entry> containers;
-    QVector<Entry> items;
-    QVector<int> folded; // entries whose names sort by a folded form
+    // One array for all entries, folders moved to its front afterwards: a second
+    // array and a concatenation would cost twice the entries at the peak.
+    QVector<Entry> &entries = listing->m_offsets;
+    bool anyFolded = false;
     while (struct dirent *entry = ::readdir(dir)) {
         if (!isListed(entry->d_name))
             continue;
@@ -152,26 +153,31 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
         const int offset = int(listing->m_names.size());
         const int length = int(std::strlen(entry->d_name));
         listing->m_names.append(entry->d_name, length + 1);
-        QVector<Entry> &group = container ? containers : items;
-        group.append({offset, offset});
-        for (int i = 0; i < length; ++i) {
-            if (static_cast<unsigned char>(entry->d_name[i]) >= 0x80) {
-                folded.append(container ? -int(containers.size()) : int(items.size()));
-                break;
-            }
-        }
+        // A folder's key offset is marked (negative) until the folders are moved.
+        entries.append({offset, container ? -offset - 1 : offset});
+        if (container)
+            listing->m_containerCount++;
+        for (int i = 0; i < length && !anyFolded; ++i)
+            anyFolded = static_cast<unsigned char>(entry->d_name[i]) >= 0x80;
     }
     ::closedir(dir);
+    const auto firstItem =
+        std::partition(entries.begin(), entries.end(), [](const Entry &e) { return e.key < 0; });
+    for (auto it = entries.begin(); it != firstItem; ++it)
+        it->key = -it->key - 1;
     // Folded forms go after all names, so the names' buffer grows once more at most.
-    for (int slot : qAsConst(folded)) {
-        Entry &entry = slot < 0 ? containers[-slot - 1] : items[slot - 1];
-        const QByteArray form = TextFold::sortForm(listing->m_names.constData() + entry.name);
-        entry.key = int(listing->m_names.size());
-        listing->m_names.append(form.constData(), int(form.size()) + 1);
+    if (anyFolded) {
+        for (Entry &entry : entries) {
+            const QByteArray form = TextFold::sortForm(listing->m_names.constData() + entry.name);
+            if (form.isEmpty())
+                continue;
+            entry.key = int(listing->m_names.size());
+            listing->m_names.append(form.constData(), int(form.size()) + 1);
+        }
     }
+    listing->m_names.squeeze();
+    entries.squeeze();
 
-    listing->m_containerCount = int(containers.size());
-    listing->m_offsets = containers + items;
     const int size = int(listing->m_offsets.size());
     const int wanted = ordered < 0 ? size : qMin(ordered, size);
     listing->sortRange(0, listing->m_containerCount, qMin(wanted, listing->m_containerCount));
