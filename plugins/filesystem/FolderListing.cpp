@@ -129,7 +129,7 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
 
     // One array for all entries, folders moved to its front afterwards: a second
     // array and a concatenation would cost twice the entries at the peak.
-    QVector<Entry> &entries = listing->m_offsets;
+    auto &entries = listing->m_offsets;
     bool anyFolded = false;
     while (struct dirent *entry = ::readdir(dir)) {
         if (!isListed(entry->d_name))
@@ -154,7 +154,7 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
         const int length = int(std::strlen(entry->d_name));
         listing->m_names.append(entry->d_name, length + 1);
         // A folder's key offset is marked (negative) until the folders are moved.
-        entries.append({offset, container ? -offset - 1 : offset});
+        entries.push_back({offset, container ? -offset - 1 : offset});
         if (container)
             listing->m_containerCount++;
         for (int i = 0; i < length && !anyFolded; ++i)
@@ -175,8 +175,7 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
             listing->m_names.append(form.constData(), int(form.size()) + 1);
         }
     }
-    listing->m_names.squeeze();
-    entries.squeeze();
+    entries.shrink_to_fit();
 
     const int size = int(listing->m_offsets.size());
     const int wanted = ordered < 0 ? size : qMin(ordered, size);
@@ -232,26 +231,26 @@ void FolderListing::sortRange(int from, int to, int ordered)
     };
     std::string key;
     std::string first;
-    sortKey(names + m_offsets[from].key, &first);
+    sortKey(names + m_offsets[size_t(from)].key, &first);
     size_t shared = first.size();
     for (int i = from + 1; i < to && shared > 0; ++i) {
-        sortKey(names + m_offsets[i].key, &key);
+        sortKey(names + m_offsets[size_t(i)].key, &key);
         const size_t limit = std::min(shared, key.size());
         size_t same = 0;
         while (same < limit && key[same] == first[same])
             ++same;
         shared = same;
     }
-    std::vector<Keyed> keyed;
+    std::vector<Keyed, MappedAllocator<Keyed>> keyed;
     keyed.reserve(size_t(to - from));
     for (int i = from; i < to; ++i) {
-        sortKey(names + m_offsets[i].key, &key);
+        sortKey(names + m_offsets[size_t(i)].key, &key);
         quint64 head = 0;
         for (size_t k = 0; k < 8; ++k) {
             const size_t at = shared + k;
             head = (head << 8) | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0u);
         }
-        keyed.push_back({head, m_offsets[i]});
+        keyed.push_back({head, m_offsets[size_t(i)]});
     }
     const auto order = [names](const Keyed &a, const Keyed &b) {
         if (a.head != b.head)
@@ -268,9 +267,8 @@ void FolderListing::sortRange(int from, int to, int ordered)
     } else {
         std::sort(keyed.begin(), keyed.end(), order);
     }
-    Entry *const entries = m_offsets.data(); // detached once, before any pointer is taken
     for (int i = from; i < to; ++i)
-        entries[i] = keyed[size_t(i - from)].entry;
+        m_offsets[size_t(i)] = keyed[size_t(i - from)].entry;
 }
 
 std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_ptr<const FolderListing> &listing)
@@ -278,8 +276,8 @@ std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_p
     if (!listing || listing->m_sortedCount >= listing->size())
         return listing;
     std::shared_ptr<FolderListing> copy(new FolderListing(*listing));
-    // Its own entries: other threads may be reading or completing the same listing.
-    copy->m_offsets = QVector<Entry>(listing->m_offsets.cbegin(), listing->m_offsets.cend());
+    // Its own entries (copied above): other threads may be reading or completing the
+    // same listing.
     // The ordered head holds the smallest entries of its group already: what follows
     // only needs sorting behind it.
     const int sorted = copy->m_sortedCount;

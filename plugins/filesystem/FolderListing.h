@@ -2,6 +2,7 @@
 #define FOLDERLISTING_H
 
 #include "FileName.h"
+#include "MappedAllocator.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 class LinkPolicy;
@@ -47,7 +49,7 @@ public:
 
     int size() const { return int(m_offsets.size()); }
     /*! The raw name of entry \a i, zero-terminated. */
-    const char *name(int i) const { return m_names.constData() + m_offsets.at(i).name; }
+    const char *name(int i) const { return m_names.constData() + m_offsets[size_t(i)].name; }
     QString displayName(int i) const { return FileName::displayName(name(i)); }
     /*! The name of entry \a i as object ids and paths write it (FileName). */
     QString idName(int i) const { return FileName::fromBytes(name(i), int(std::strlen(name(i)))); }
@@ -85,7 +87,7 @@ private:
     void sortRange(int from, int to, int ordered);
 
     QByteArray m_names;
-    QVector<Entry> m_offsets;
+    std::vector<Entry, MappedAllocator<Entry>> m_offsets;
     int m_sortedCount = 0;
     int m_containerCount = 0;
     dev_t m_device = 0;
