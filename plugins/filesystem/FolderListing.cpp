@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -153,26 +154,29 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
         const int offset = int(listing->m_names.size());
         const int length = int(std::strlen(entry->d_name));
         listing->m_names.append(entry->d_name, length + 1);
-        // A folder's key offset is marked (negative) until the folders are moved.
-        entries.push_back({offset, container ? -offset - 1 : offset});
+        // A folder's offset is marked (negative) until the folders are moved.
+        entries.push_back(container ? -offset - 1 : offset);
         if (container)
             listing->m_containerCount++;
         for (int i = 0; i < length && !anyFolded; ++i)
             anyFolded = static_cast<unsigned char>(entry->d_name[i]) >= 0x80;
     }
     ::closedir(dir);
-    const auto firstItem =
-        std::partition(entries.begin(), entries.end(), [](const Entry &e) { return e.key < 0; });
+    const auto firstItem = std::partition(entries.begin(), entries.end(), [](int offset) { return offset < 0; });
     for (auto it = entries.begin(); it != firstItem; ++it)
-        it->key = -it->key - 1;
-    // Folded forms go after all names, so the names' buffer grows once more at most.
+        *it = -*it - 1;
+    // Folded forms go after all names, so the names' buffer grows once more at most;
+    // the names are walked in the buffer's order, so the pairs come sorted.
     if (anyFolded) {
-        for (Entry &entry : entries) {
-            const QByteArray form = TextFold::sortForm(listing->m_names.constData() + entry.name);
-            if (form.isEmpty())
-                continue;
-            entry.key = int(listing->m_names.size());
-            listing->m_names.append(form.constData(), int(form.size()) + 1);
+        const int namesEnd = int(listing->m_names.size());
+        for (int offset = 0; offset < namesEnd;) {
+            const int length = int(std::strlen(listing->m_names.constData() + offset));
+            const QByteArray form = TextFold::sortForm(listing->m_names.constData() + offset);
+            if (!form.isEmpty()) {
+                listing->m_folded.emplace_back(offset, int(listing->m_names.size()));
+                listing->m_names.append(form.constData(), int(form.size()) + 1);
+            }
+            offset += length + 1;
         }
     }
     entries.shrink_to_fit();
@@ -226,15 +230,16 @@ void FolderListing::sortRange(int from, int to, int ordered)
     // entries whose eight bytes are the same compare their names.
     struct Keyed
     {
-        quint64 head;
-        Entry entry;
+        quint32 high;
+        quint32 low;
+        int name;
     };
     std::string key;
     std::string first;
-    sortKey(names + m_offsets[size_t(from)].key, &first);
+    sortKey(names + keyOf(m_offsets[size_t(from)]), &first);
     size_t shared = first.size();
     for (int i = from + 1; i < to && shared > 0; ++i) {
-        sortKey(names + m_offsets[size_t(i)].key, &key);
+        sortKey(names + keyOf(m_offsets[size_t(i)]), &key);
         const size_t limit = std::min(shared, key.size());
         size_t same = 0;
         while (same < limit && key[same] == first[same])
@@ -244,21 +249,24 @@ void FolderListing::sortRange(int from, int to, int ordered)
     std::vector<Keyed, MappedAllocator<Keyed>> keyed;
     keyed.reserve(size_t(to - from));
     for (int i = from; i < to; ++i) {
-        sortKey(names + m_offsets[size_t(i)].key, &key);
+        const int name = m_offsets[size_t(i)];
+        sortKey(names + keyOf(name), &key);
         quint64 head = 0;
         for (size_t k = 0; k < 8; ++k) {
             const size_t at = shared + k;
             head = (head << 8) | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0u);
         }
-        keyed.push_back({head, m_offsets[size_t(i)]});
+        keyed.push_back({quint32(head >> 32), quint32(head), name});
     }
-    const auto order = [names](const Keyed &a, const Keyed &b) {
-        if (a.head != b.head)
-            return a.head < b.head;
-        const int natural = naturalCompare(names + a.entry.key, names + b.entry.key);
+    const auto order = [this, names](const Keyed &a, const Keyed &b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        const int natural = naturalCompare(names + keyOf(a.name), names + keyOf(b.name));
         if (natural != 0)
             return natural < 0;
-        return lessThan(names + a.entry.name, names + b.entry.name);
+        return lessThan(names + a.name, names + b.name);
     };
     if (ordered < to - from) {
         // The smallest entries to the front, then only they are sorted.
@@ -268,7 +276,15 @@ void FolderListing::sortRange(int from, int to, int ordered)
         std::sort(keyed.begin(), keyed.end(), order);
     }
     for (int i = from; i < to; ++i)
-        m_offsets[size_t(i)] = keyed[size_t(i - from)].entry;
+        m_offsets[size_t(i)] = keyed[size_t(i - from)].name;
+}
+
+int FolderListing::keyOf(int name) const
+{
+    if (m_folded.empty())
+        return name;
+    const auto found = std::lower_bound(m_folded.cbegin(), m_folded.cend(), std::make_pair(name, INT_MIN));
+    return found != m_folded.cend() && found->first == name ? found->second : name;
 }
 
 std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_ptr<const FolderListing> &listing)

@@ -49,7 +49,7 @@ public:
 
     int size() const { return int(m_offsets.size()); }
     /*! The raw name of entry \a i, zero-terminated. */
-    const char *name(int i) const { return m_names.constData() + m_offsets[size_t(i)].name; }
+    const char *name(int i) const { return m_names.constData() + m_offsets[size_t(i)]; }
     QString displayName(int i) const { return FileName::displayName(name(i)); }
     /*! The name of entry \a i as object ids and paths write it (FileName). */
     QString idName(int i) const { return FileName::fromBytes(name(i), int(std::strlen(name(i)))); }
@@ -79,15 +79,15 @@ public:
 private:
     FolderListing() = default;
 
-    struct Entry
-    {
-        int name; // offset of the name in m_names
-        int key;  // offset of what it sorts by: the name, or its folded form
-    };
     void sortRange(int from, int to, int ordered);
+    /*! The offset of what the name at \a name sorts by: itself, or its folded form. */
+    int keyOf(int name) const;
 
     QByteArray m_names;
-    std::vector<Entry, MappedAllocator<Entry>> m_offsets;
+    // Offsets of the names in m_names, in browse order.
+    std::vector<int, MappedAllocator<int>> m_offsets;
+    // (name, folded form) offsets of the names that sort by a folded form, by name.
+    std::vector<std::pair<int, int>> m_folded;
     int m_sortedCount = 0;
     int m_containerCount = 0;
     dev_t m_device = 0;
