@@ -56,6 +56,13 @@ public:
     bool isContainer(int i) const { return i < m_containerCount; }
     int containerCount() const { return m_containerCount; }
 
+    /*! The bytes the listing holds: names, folded forms and offsets. */
+    qint64 memoryUse() const
+    {
+        return qint64(m_names.capacity()) + qint64(m_offsets.capacity() * sizeof(int))
+               + qint64(m_folded.capacity() * sizeof(m_folded[0]));
+    }
+
     /*! True while \a st (a fresh stat of the folder) says the folder is unchanged. */
     bool isCurrent(const struct stat &st) const;
 
