@@ -40,6 +40,7 @@
 #include <dirent.h>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString SourcePrefix = QStringLiteral("com.oxbel.tuvo.source.Filesystem.");
@@ -168,6 +169,22 @@ QString sourceName()
     return found;
 }
 
+// CPU time the process \a pid has used so far (user and system), in milliseconds.
+qint64 cpuMs(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = file.readAll();
+    // Fields after the command name, which may hold spaces: utime and stime are the
+    // 12th and 13th of them.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    static const long ticks = ::sysconf(_SC_CLK_TCK);
+    return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000 / ticks;
+}
+
 struct BrowseFigures
 {
     int records = 0;
@@ -175,6 +192,7 @@ struct BrowseFigures
     qint64 totalMs = -1;
     qint64 peakGrowthKb = 0;
     qint64 peakKb = 0;
+    qint64 wrapperCpuMs = 0;
 };
 
 BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &service, const QString &folder)
@@ -192,6 +210,7 @@ BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &
                                                        QStringLiteral("browse"));
     call << folder << QString() << QStringList() << 0u << 0u;
     receiver.reset(0);
+    const qint64 cpuBefore = cpuMs(wrapper.process.processId());
     receiver.clock.start();
     // The id comes back with the reply, results may overtake it: take the first id seen.
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
@@ -199,7 +218,8 @@ BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &
     waitUntil([&] { return receiver.done; }, 600000);
     sampler.stop();
     peak = qMax(peak, BenchProcessMemory::residentKiB(wrapper.process.processId()));
-    return {receiver.records, receiver.hundredthMs, receiver.lastMs, peak - baseline, peak};
+    return {receiver.records, receiver.hundredthMs, receiver.lastMs, peak - baseline, peak,
+            cpuMs(wrapper.process.processId()) - cpuBefore};
 }
 
 struct GriloFigures
@@ -498,11 +518,14 @@ void benchScale(const QString &data, const QString &scratch, int count)
                 plainRate = rate;
             print(QStringLiteral("%1: %2 results; first 100 after %3 ms (%4x the readdir's time); all after %5 ms "
                                  "= %6 results/s (%7x the readdir rate, %8x readdir + stat, %9x the plain first "
-                                 "browse); wrapper RSS peak %10 KiB (grew by %11 KiB)")
+                                 "browse); wrapper RSS peak %10 KiB (grew by %11 KiB); wrapper CPU %12 us per "
+                                 "result")
                       .arg(QLatin1String(pass)).arg(f.records).arg(f.hundredthMs)
                       .arg(ratio(double(f.hundredthMs), double(names.ms))).arg(f.totalMs).arg(qint64(rate))
                       .arg(ratio(rate, namesRate)).arg(ratio(rate, rawRate)).arg(ratio(rate, plainRate))
-                      .arg(f.peakKb).arg(f.peakGrowthKb));
+                      .arg(f.peakKb).arg(f.peakGrowthKb)
+                      .arg(f.records > 0 ? QString::number(f.wrapperCpuMs * 1000.0 / f.records, 'f', 1)
+                                         : QStringLiteral("-")));
         }
         const ClientFigures c = clientBrowse(service.mid(SourcePrefix.size()), folder);
         const double clientRate = c.totalMs > 0 ? c.lines * 1000.0 / c.totalMs : 0;

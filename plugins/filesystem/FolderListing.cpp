@@ -10,8 +10,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 inline bool isDigit(char c)
