@@ -5,17 +5,19 @@
 # folders once (kept in the data folder, default build/bench-media), and runs the
 # benchmark on a private session bus.
 #
-#   bench/filesystem/run.sh --scale [N] [data folder]
-# browses N plain files and N empty .mp3-named files (N defaults to 1000000) beside
-# the raw in-process listing; the folders go to a tmpfs (/dev/shm) by default, so
-# the figures are about the source and not the disk. Not part of the test suite.
+#   bench/filesystem/run.sh --scale [N[,N...]] [data folder]
+# browses N plain files and N empty .mp3-named files (N defaults to 100000,1000000)
+# beside the raw in-process listing, through the benchmark itself and through
+# tuvo-client; the folders go to a tmpfs (/dev/shm) by default, so the figures are
+# about the source and not the disk. Each holds N inodes: remove the data folder when
+# done. Not part of the test suite.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "${1:-}" = --scale ]; then
-    count=${2:-1000000}
+    counts=${2:-100000,1000000}
     data=${3:-/dev/shm/tuvo-bench-scale}
     "$top/scripts/build.sh" "$top/build" >/dev/null
-    for kind in plain mp3; do
+    for kind in plain mp3; do for count in ${counts//,/ }; do
         folder="$data/$kind-$count"
         [ -f "$folder/.done" ] && continue
         rm -rf "$folder" && mkdir -p "$folder"
@@ -23,11 +25,11 @@ if [ "${1:-}" = --scale ]; then
         echo "making $folder (once)..."
         (cd "$folder" && seq -f "file-%07g.$ext" 1 "$count" | xargs touch)
         touch "$folder/.done"
-    done
+    done; done
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
     exec dbus-run-session --config-file="$top/tests/dbus-session.conf" -- \
-        "$top/build/bin/tuvo-bench-filesystem" --scale "$data" "$scratch" "$count"
+        "$top/build/bin/tuvo-bench-filesystem" --scale "$data" "$scratch" "$counts"
 fi
 data=${1:-"$top/build/bench-media"}
 "$top/scripts/install-deps.sh" libgrilo-0.3-bin grilo-plugins-0.3 sox lame flac vorbis-tools

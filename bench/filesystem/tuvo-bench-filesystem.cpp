@@ -9,8 +9,10 @@
 //   tuvo-bench-filesystem <data folder> <scratch folder>
 // The scale run (run.sh --scale) browses folders of N plain files and of N .mp3-named
 // files, and prints each figure beside the raw in-process listing of the same folder
-// (readdir and stat of every entry) in the same run:
-//   tuvo-bench-filesystem --scale <data folder> <scratch folder> <N>
+// (readdir alone, and readdir with a stat of every entry) in the same run, through
+// this process as the client and through tuvo-client --json; N may be a comma-separated
+// list of sizes, each browsed in a wrapper of its own:
+//   tuvo-bench-filesystem --scale <data folder> <scratch folder> <N>[,<N>...]
 #include "BenchProcessMemory.h"
 
 #include <QCoreApplication>
@@ -24,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 #include <QUrl>
@@ -37,6 +40,7 @@
 #include <dirent.h>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString SourcePrefix = QStringLiteral("com.oxbel.tuvo.source.Filesystem.");
@@ -165,12 +169,30 @@ QString sourceName()
     return found;
 }
 
+// CPU time the process \a pid has used so far (user and system), in milliseconds.
+qint64 cpuMs(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = file.readAll();
+    // Fields after the command name, which may hold spaces: utime and stime are the
+    // 12th and 13th of them.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    static const long ticks = ::sysconf(_SC_CLK_TCK);
+    return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000 / ticks;
+}
+
 struct BrowseFigures
 {
     int records = 0;
     qint64 hundredthMs = -1;
     qint64 totalMs = -1;
     qint64 peakGrowthKb = 0;
+    qint64 peakKb = 0;
+    qint64 wrapperCpuMs = 0;
 };
 
 BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &service, const QString &folder)
@@ -188,6 +210,7 @@ BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &
                                                        QStringLiteral("browse"));
     call << folder << QString() << QStringList() << 0u << 0u;
     receiver.reset(0);
+    const qint64 cpuBefore = cpuMs(wrapper.process.processId());
     receiver.clock.start();
     // The id comes back with the reply, results may overtake it: take the first id seen.
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
@@ -195,7 +218,8 @@ BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &
     waitUntil([&] { return receiver.done; }, 600000);
     sampler.stop();
     peak = qMax(peak, BenchProcessMemory::residentKiB(wrapper.process.processId()));
-    return {receiver.records, receiver.hundredthMs, receiver.lastMs, peak - baseline};
+    return {receiver.records, receiver.hundredthMs, receiver.lastMs, peak - baseline, peak,
+            cpuMs(wrapper.process.processId()) - cpuBefore};
 }
 
 struct GriloFigures
@@ -394,14 +418,15 @@ void benchRenderer(const QString &data, const QString &scratch, const QByteArray
               .arg(toPlaying.at(rounds / 2)).arg(toPlaying.first()).arg(toPlaying.last())
               .arg(toMoving.at(rounds / 2)).arg(toMoving.first()).arg(toMoving.last()));
 }
-// The floor of any listing: names and stat of every entry, in this process.
+// The floor of any listing, in this process: the names alone (readdir), and the names
+// with a stat of every entry, as a browse needs for sizes and times.
 struct RawListing
 {
     int entries = 0;
     qint64 ms = 0;
 };
 
-RawListing rawListing(const QString &folder)
+RawListing rawListing(const QString &folder, bool withStat)
 {
     RawListing raw;
     QElapsedTimer clock;
@@ -414,7 +439,7 @@ RawListing rawListing(const QString &folder)
         if (entry->d_name[0] == '.')
             continue;
         struct stat st;
-        if (::fstatat(fd, entry->d_name, &st, 0) == 0)
+        if (!withStat || ::fstatat(fd, entry->d_name, &st, 0) == 0)
             ++raw.entries;
     }
     ::closedir(dir);
@@ -427,34 +452,88 @@ QString ratio(double value, double baseline)
     return baseline > 0 ? QString::number(value / baseline, 'f', 2) : QStringLiteral("-");
 }
 
+struct ClientFigures
+{
+    qint64 lines = 0;
+    qint64 firstMs = -1;
+    qint64 totalMs = -1;
+    int exitCode = -1;
+};
+
+// tuvo-client browse <source> <folder> --json, its output counted and dropped.
+ClientFigures clientBrowse(const QString &source, const QString &folder)
+{
+    ClientFigures figures;
+    QProcess client;
+    client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    QObject::connect(&client, &QProcess::readyReadStandardOutput, [&] {
+        const qint64 before = figures.lines;
+        figures.lines += client.readAllStandardOutput().count('\n');
+        if (before < 100 && figures.lines >= 100)
+            figures.firstMs = clock.elapsed();
+    });
+    clock.start();
+    client.start(QStringLiteral(TUVO_CLIENT_BINARY),
+                 {QStringLiteral("browse"), source, folder, QStringLiteral("--json"), QStringLiteral("--timeout"),
+                  QStringLiteral("60")});
+    if (!client.waitForStarted(5000))
+        return figures;
+    waitUntil([&] { return client.state() == QProcess::NotRunning; }, 600000);
+    figures.lines += client.readAllStandardOutput().count('\n');
+    figures.totalMs = clock.elapsed();
+    figures.exitCode = client.exitCode();
+    return figures;
+}
+
+// Each size in a wrapper of its own, so that its memory figures are its own.
 void benchScale(const QString &data, const QString &scratch, int count)
 {
     Receiver receiver;
     Wrapper wrapper;
     QString service;
-    if (!startSource(wrapper, receiver, scratch + QStringLiteral("/home-scale"), data, &service))
+    if (!startSource(wrapper, receiver, scratch + QStringLiteral("/home-scale-%1").arg(count), data, &service))
         return;
     const qint64 pid = wrapper.process.processId();
-    print(QStringLiteral("wrapper at rest: %1 KiB resident").arg(BenchProcessMemory::residentKiB(pid)));
+    print(QStringLiteral("\n==== N = %1; wrapper at rest: %2 KiB resident")
+              .arg(count).arg(BenchProcessMemory::residentKiB(pid)));
     double plainRate = 0;
     for (const QString &kind : {QStringLiteral("plain"), QStringLiteral("mp3")}) {
         const QString folder = QStringLiteral("%1-%2").arg(kind).arg(count);
-        const RawListing raw = rawListing(data + QLatin1Char('/') + folder);
+        const QString path = data + QLatin1Char('/') + folder;
+        if (!QFileInfo(path).isDir())
+            continue;
+        const RawListing names = rawListing(path, false);
+        const RawListing raw = rawListing(path, true);
+        const double namesRate = names.entries * 1000.0 / names.ms;
         const double rawRate = raw.entries * 1000.0 / raw.ms;
-        print(QStringLiteral("\n== %1: raw in-process listing (readdir + stat): %2 entries in %3 ms = %4 entries/s")
-                  .arg(folder).arg(raw.entries).arg(raw.ms).arg(qint64(rawRate)));
+        print(QStringLiteral("\n== %1: raw in-process listing: readdir %2 entries in %3 ms = %4 entries/s; "
+                             "readdir + stat in %5 ms = %6 entries/s")
+                  .arg(folder).arg(names.entries).arg(names.ms).arg(qint64(namesRate)).arg(raw.ms)
+                  .arg(qint64(rawRate)));
         for (const char *pass : {"first browse", "second browse"}) {
             const BrowseFigures f = browse(wrapper, receiver, service, folder);
             const double rate = f.totalMs > 0 ? f.records * 1000.0 / f.totalMs : 0;
             if (kind == QLatin1String("plain") && plainRate == 0)
                 plainRate = rate;
-            print(QStringLiteral("%1: %2 results; first 100 after %3 ms (%4x the raw listing's time); all after %5 ms "
-                                 "= %6 results/s (%7x the raw rate, %8x the plain first browse); wrapper RSS grew "
-                                 "by %9 KiB at most")
+            print(QStringLiteral("%1: %2 results; first 100 after %3 ms (%4x the readdir's time); all after %5 ms "
+                                 "= %6 results/s (%7x the readdir rate, %8x readdir + stat, %9x the plain first "
+                                 "browse); wrapper RSS peak %10 KiB (grew by %11 KiB); wrapper CPU %12 us per "
+                                 "result")
                       .arg(QLatin1String(pass)).arg(f.records).arg(f.hundredthMs)
-                      .arg(ratio(double(f.hundredthMs), double(raw.ms))).arg(f.totalMs).arg(qint64(rate))
-                      .arg(ratio(rate, rawRate)).arg(ratio(rate, plainRate)).arg(f.peakGrowthKb));
+                      .arg(ratio(double(f.hundredthMs), double(names.ms))).arg(f.totalMs).arg(qint64(rate))
+                      .arg(ratio(rate, namesRate)).arg(ratio(rate, rawRate)).arg(ratio(rate, plainRate))
+                      .arg(f.peakKb).arg(f.peakGrowthKb)
+                      .arg(f.records > 0 ? QString::number(f.wrapperCpuMs * 1000.0 / f.records, 'f', 1)
+                                         : QStringLiteral("-")));
         }
+        const ClientFigures c = clientBrowse(service.mid(SourcePrefix.size()), folder);
+        const double clientRate = c.totalMs > 0 ? c.lines * 1000.0 / c.totalMs : 0;
+        print(QStringLiteral("tuvo-client browse --json: %1 lines, exit %2; first 100 after %3 ms; all after %4 ms = "
+                             "%5 results/s (%6x the readdir rate, %7x readdir + stat); wrapper RSS now %8 KiB")
+                  .arg(c.lines).arg(c.exitCode).arg(c.firstMs).arg(c.totalMs).arg(qint64(clientRate))
+                  .arg(ratio(clientRate, namesRate)).arg(ratio(clientRate, rawRate))
+                  .arg(BenchProcessMemory::residentKiB(pid)));
     }
     print(QStringLiteral("wrapper high-water mark: %1 KiB").arg(BenchProcessMemory::peakResidentKiB(pid)));
 }
@@ -481,8 +560,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 5 && qstrcmp(argv[1], "--scale") == 0) {
         print(QStringLiteral("Figures from a 2-core machine shared with other work: expect noise."));
-        benchScale(QDir(QString::fromLocal8Bit(argv[2])).absolutePath(),
-                   QDir(QString::fromLocal8Bit(argv[3])).absolutePath(), QByteArray(argv[4]).toInt());
+        for (const QByteArray &count : QByteArray(argv[4]).split(','))
+            benchScale(QDir(QString::fromLocal8Bit(argv[2])).absolutePath(),
+                       QDir(QString::fromLocal8Bit(argv[3])).absolutePath(), count.toInt());
         return 0;
     }
     if (argc < 3) {

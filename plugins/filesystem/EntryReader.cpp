@@ -32,11 +32,18 @@ QString EntryReader::mimeType(const QMimeDatabase &db, const QString &name, cons
 {
     // By the extension: one look-up in the database per extension and thread, then
     // a hash of this thread's own, with no lock between the workers.
+    // Files of a folder mostly share one extension: the last one is kept apart, so
+    // that it needs neither a copy of the extension nor a hash look-up.
     thread_local QHash<QString, QString> byExtension;
+    thread_local QString lastExtension;
+    thread_local QString lastType;
     const int dot = int(name.lastIndexOf(QLatin1Char('.')));
     QString type;
     if (dot > 0 && dot < name.size() - 1) {
-        const QString extension = name.mid(dot + 1);
+        const QStringView extensionView = QStringView(name).mid(dot + 1);
+        if (!lastExtension.isEmpty() && extensionView == lastExtension)
+            return lastType.isEmpty() ? contentType(db, path) : lastType;
+        const QString extension = extensionView.toString();
         const auto known = byExtension.constFind(extension);
         if (known != byExtension.constEnd()) {
             type = known.value();
@@ -47,6 +54,8 @@ QString EntryReader::mimeType(const QMimeDatabase &db, const QString &name, cons
             if (byExtension.size() < MaxExtensions)
                 byExtension.insert(extension, type);
         }
+        lastExtension = extension;
+        lastType = type;
     } else {
         const QMimeType found = db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
         if (!found.isDefault())
@@ -132,7 +141,11 @@ QVector<PreparedEntry> EntryReader::read(const QString &folderPath, const QStrin
         PreparedEntry entry;
         entry.objectId = childId(folderId, name);
         QVariantMap &meta = entry.metaData;
-        meta.insert(Title, listing->displayName(position));
+        // A plain ASCII name reads the same in ids and for people.
+        const char *byte = rawName;
+        while (*byte && static_cast<unsigned char>(*byte) < 0x80)
+            ++byte;
+        meta.insert(Title, *byte ? listing->displayName(position) : name);
         meta.insert(Uri, FileName::uri(path));
 
         // The time comes from stat itself: QFileInfo would ask the time zone per file.

@@ -28,6 +28,10 @@ constexpr int SliceSize = 250;
 // stays bounded whatever the size of the folder.
 constexpr int SlicesInFlight = 3;
 constexpr int ListingCacheSize = 4;
+// Beyond this, older listings go even when fewer are kept: four folders of a million
+// entries would hold some 90 MB. The latest listing stays whatever its size, so that
+// paging through one large folder still lists it once.
+constexpr qint64 ListingCacheBytes = 24 * 1024 * 1024;
 // Entries ordered before the first results go out; the rest is sorted meanwhile.
 constexpr int FirstOrdered = 1000;
 // Copying an album into a folder is one change, not twelve.
@@ -285,8 +289,13 @@ void FilesystemSource::keepListing(const QString &path, quint64 generation,
         return;
     forgetListing(path);
     m_listings.append({path, listing});
-    while (m_listings.size() > ListingCacheSize)
+    qint64 bytes = 0;
+    for (const auto &kept : qAsConst(m_listings))
+        bytes += kept.second->memoryUse();
+    while (m_listings.size() > ListingCacheSize || (m_listings.size() > 1 && bytes > ListingCacheBytes)) {
+        bytes -= m_listings.first().second->memoryUse();
         m_listings.removeFirst();
+    }
 }
 
 void FilesystemSource::completeListing(uint browseId)

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 inline bool isDigit(char c)
@@ -125,9 +128,10 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
     listing->m_changed = folder.st_ctim;
     const QByteArray prefix = path.endsWith('/') ? path : path + '/';
 
-    QVector<Entry> containers;
-    QVector<Entry> items;
-    QVector<int> folded; // entries whose names sort by a folded form
+    // One array for all entries, folders moved to its front afterwards: a second
+    // array and a concatenation would cost twice the entries at the peak.
+    auto &entries = listing->m_offsets;
+    bool anyFolded = false;
     while (struct dirent *entry = ::readdir(dir)) {
         if (!isListed(entry->d_name))
             continue;
@@ -150,26 +154,33 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
         const int offset = int(listing->m_names.size());
         const int length = int(std::strlen(entry->d_name));
         listing->m_names.append(entry->d_name, length + 1);
-        QVector<Entry> &group = container ? containers : items;
-        group.append({offset, offset});
-        for (int i = 0; i < length; ++i) {
-            if (static_cast<unsigned char>(entry->d_name[i]) >= 0x80) {
-                folded.append(container ? -int(containers.size()) : int(items.size()));
-                break;
-            }
-        }
+        // A folder's offset is marked (negative) until the folders are moved.
+        entries.push_back(container ? -offset - 1 : offset);
+        if (container)
+            listing->m_containerCount++;
+        for (int i = 0; i < length && !anyFolded; ++i)
+            anyFolded = static_cast<unsigned char>(entry->d_name[i]) >= 0x80;
     }
     ::closedir(dir);
-    // Folded forms go after all names, so the names' buffer grows once more at most.
-    for (int slot : qAsConst(folded)) {
-        Entry &entry = slot < 0 ? containers[-slot - 1] : items[slot - 1];
-        const QByteArray form = TextFold::sortForm(listing->m_names.constData() + entry.name);
-        entry.key = int(listing->m_names.size());
-        listing->m_names.append(form.constData(), int(form.size()) + 1);
+    const auto firstItem = std::partition(entries.begin(), entries.end(), [](int offset) { return offset < 0; });
+    for (auto it = entries.begin(); it != firstItem; ++it)
+        *it = -*it - 1;
+    // Folded forms go after all names, so the names' buffer grows once more at most;
+    // the names are walked in the buffer's order, so the pairs come sorted.
+    if (anyFolded) {
+        const int namesEnd = int(listing->m_names.size());
+        for (int offset = 0; offset < namesEnd;) {
+            const int length = int(std::strlen(listing->m_names.constData() + offset));
+            const QByteArray form = TextFold::sortForm(listing->m_names.constData() + offset);
+            if (!form.isEmpty()) {
+                listing->m_folded.emplace_back(offset, int(listing->m_names.size()));
+                listing->m_names.append(form.constData(), int(form.size()) + 1);
+            }
+            offset += length + 1;
+        }
     }
+    entries.shrink_to_fit();
 
-    listing->m_containerCount = int(containers.size());
-    listing->m_offsets = containers + items;
     const int size = int(listing->m_offsets.size());
     const int wanted = ordered < 0 ? size : qMin(ordered, size);
     listing->sortRange(0, listing->m_containerCount, qMin(wanted, listing->m_containerCount));
@@ -178,22 +189,102 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
     return listing;
 }
 
+void FolderListing::sortKey(const char *name, std::string *out)
+{
+    out->clear();
+    const char *s = name;
+    while (*s) {
+        if (!isDigit(*s)) {
+            out->push_back(char(foldCase(*s++)));
+            continue;
+        }
+        while (*s == '0' && isDigit(s[1]))
+            ++s;
+        const char *end = s;
+        while (isDigit(*end))
+            ++end;
+        const size_t digits = size_t(end - s);
+        // A marker that compares with other bytes as any digit does, then the length
+        // of the number, then its digits: the longer number is the larger one.
+        out->push_back('0');
+        if (digits < 0xff) {
+            out->push_back(char(digits));
+        } else {
+            out->push_back(char(0xff));
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out->push_back(char((digits >> shift) & 0xff));
+        }
+        out->append(s, digits);
+        s = end;
+    }
+}
+
 void FolderListing::sortRange(int from, int to, int ordered)
 {
+    if (ordered <= 0 || to - from < 2)
+        return;
     const char *names = m_names.constData();
-    const auto order = [names](const Entry &a, const Entry &b) {
-        const int natural = naturalCompare(names + a.key, names + b.key);
+    // Comparing names means two reads at random places of a large buffer. Each entry
+    // carries the eight bytes of its sort key that follow what all keys of the range
+    // share ("IMG_", "track-0"), so most comparisons are one of two integers; only
+    // entries whose eight bytes are the same compare their names.
+    struct Keyed
+    {
+        quint32 high;
+        quint32 low;
+        int name;
+    };
+    std::string key;
+    std::string first;
+    sortKey(names + keyOf(m_offsets[size_t(from)]), &first);
+    size_t shared = first.size();
+    for (int i = from + 1; i < to && shared > 0; ++i) {
+        sortKey(names + keyOf(m_offsets[size_t(i)]), &key);
+        const size_t limit = std::min(shared, key.size());
+        size_t same = 0;
+        while (same < limit && key[same] == first[same])
+            ++same;
+        shared = same;
+    }
+    std::vector<Keyed, MappedAllocator<Keyed>> keyed;
+    keyed.reserve(size_t(to - from));
+    for (int i = from; i < to; ++i) {
+        const int name = m_offsets[size_t(i)];
+        sortKey(names + keyOf(name), &key);
+        quint64 head = 0;
+        for (size_t k = 0; k < 8; ++k) {
+            const size_t at = shared + k;
+            head = (head << 8) | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0u);
+        }
+        keyed.push_back({quint32(head >> 32), quint32(head), name});
+    }
+    const auto order = [this, names](const Keyed &a, const Keyed &b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        const int natural = naturalCompare(names + keyOf(a.name), names + keyOf(b.name));
         if (natural != 0)
             return natural < 0;
         return lessThan(names + a.name, names + b.name);
     };
-    Entry *const entries = m_offsets.data(); // detached once, before any pointer is taken
-    Entry *const begin = entries + from;
-    Entry *const end = entries + to;
-    if (ordered >= to - from)
-        std::sort(begin, end, order);
-    else if (ordered > 0)
-        std::partial_sort(begin, begin + ordered, end, order);
+    if (ordered < to - from) {
+        // The smallest entries to the front, then only they are sorted.
+        std::nth_element(keyed.begin(), keyed.begin() + ordered, keyed.end(), order);
+        std::sort(keyed.begin(), keyed.begin() + ordered, order);
+    } else {
+        std::sort(keyed.begin(), keyed.end(), order);
+    }
+    for (int i = from; i < to; ++i)
+        m_offsets[size_t(i)] = keyed[size_t(i - from)].name;
+}
+
+int FolderListing::keyOf(int name) const
+{
+    if (m_folded.empty())
+        return name;
+    const auto found = std::lower_bound(m_folded.cbegin(), m_folded.cend(), std::make_pair(name, INT_MIN));
+    return found != m_folded.cend() && found->first == name ? found->second : name;
 }
 
 std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_ptr<const FolderListing> &listing)
@@ -201,8 +292,8 @@ std::shared_ptr<const FolderListing> FolderListing::complete(const std::shared_p
     if (!listing || listing->m_sortedCount >= listing->size())
         return listing;
     std::shared_ptr<FolderListing> copy(new FolderListing(*listing));
-    // Its own entries: other threads may be reading or completing the same listing.
-    copy->m_offsets = QVector<Entry>(listing->m_offsets.cbegin(), listing->m_offsets.cend());
+    // Its own entries (copied above): other threads may be reading or completing the
+    // same listing.
     // The ordered head holds the smallest entries of its group already: what follows
     // only needs sorting behind it.
     const int sorted = copy->m_sortedCount;

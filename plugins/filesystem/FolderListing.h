@@ -2,6 +2,7 @@
 #define FOLDERLISTING_H
 
 #include "FileName.h"
+#include "MappedAllocator.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,6 +10,8 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 
 class LinkPolicy;
@@ -46,12 +49,19 @@ public:
 
     int size() const { return int(m_offsets.size()); }
     /*! The raw name of entry \a i, zero-terminated. */
-    const char *name(int i) const { return m_names.constData() + m_offsets.at(i).name; }
+    const char *name(int i) const { return m_names.constData() + m_offsets[size_t(i)]; }
     QString displayName(int i) const { return FileName::displayName(name(i)); }
     /*! The name of entry \a i as object ids and paths write it (FileName). */
     QString idName(int i) const { return FileName::fromBytes(name(i), int(std::strlen(name(i)))); }
     bool isContainer(int i) const { return i < m_containerCount; }
     int containerCount() const { return m_containerCount; }
+
+    /*! The bytes the listing holds: names, folded forms and offsets. */
+    qint64 memoryUse() const
+    {
+        return qint64(m_names.capacity()) + qint64(m_offsets.capacity() * sizeof(int))
+               + qint64(m_folded.capacity() * sizeof(m_folded[0]));
+    }
 
     /*! True while \a st (a fresh stat of the folder) says the folder is unchanged. */
     bool isCurrent(const struct stat &st) const;
@@ -64,21 +74,27 @@ public:
     static bool lessThan(const char *a, const char *b);
     /*! The order of two names as a listing sorts them, accents folded. */
     static bool sortsBefore(const char *a, const char *b);
+    /*!
+     * The bytes that \a name sorts by in natural order, into \a out: two names compare
+     * as their keys do bytewise (unsigned). Letters fold to lower case, and each run of
+     * digits becomes a marker, its length without leading zeros, and those digits.
+     */
+    static void sortKey(const char *name, std::string *out);
     /*! Whether \a name is listed at all. */
     static bool isListed(const char *name) { return name[0] != '.'; }
 
 private:
     FolderListing() = default;
 
-    struct Entry
-    {
-        int name; // offset of the name in m_names
-        int key;  // offset of what it sorts by: the name, or its folded form
-    };
     void sortRange(int from, int to, int ordered);
+    /*! The offset of what the name at \a name sorts by: itself, or its folded form. */
+    int keyOf(int name) const;
 
     QByteArray m_names;
-    QVector<Entry> m_offsets;
+    // Offsets of the names in m_names, in browse order.
+    std::vector<int, MappedAllocator<int>> m_offsets;
+    // (name, folded form) offsets of the names that sort by a folded form, by name.
+    std::vector<std::pair<int, int>> m_folded;
     int m_sortedCount = 0;
     int m_containerCount = 0;
     dev_t m_device = 0;
