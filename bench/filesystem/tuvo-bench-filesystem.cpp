@@ -83,10 +83,13 @@ public:
         done = false;
     }
 
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &) override
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
     {
         if (message.member() != QLatin1String("browse_result"))
             return false;
+        // The wrapper paces the browse on these replies; a virtual object gives them itself.
+        if (message.isReplyRequired())
+            connection.send(message.createReply());
         if (message.arguments().value(0).toUInt() != browseId)
             return true;
         const QDBusArgument batch = message.arguments().value(1).value<QDBusArgument>();

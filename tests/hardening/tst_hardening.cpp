@@ -31,7 +31,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
+// Named: the test class below holds these, and a unity build includes this file.
+namespace hardening {
 // Accepts every operation with a fresh id and ignores cancels, as a source that forgets
 // a cancelled operation does. inside runs within browse() and query().
 class FakeSource : public TuvoSource
@@ -112,7 +113,8 @@ QDBusMessage from(const BusClient &client)
 {
     return QDBusMessage::createMethodCall(client.uniqueName(), {}, {}, {});
 }
-} // namespace
+} // namespace hardening
+using namespace hardening;
 
 class tst_Hardening : public QObject
 {

@@ -110,8 +110,11 @@ QList<TuvoQueryResultDBusStruct> ProxySourceRecorder::readQueryRows(const QDBusA
     return rows;
 }
 
-bool ProxySourceRecorder::handleMessage(const QDBusMessage &message, const QDBusConnection &)
+bool ProxySourceRecorder::handleMessage(const QDBusMessage &message, const QDBusConnection &connection)
 {
+    // A virtual object answers for itself: the wrapper paces a long operation on these replies.
+    if (message.isReplyRequired())
+        connection.send(message.createReply());
     // Called on the connection's own thread or on ours; the lists are only touched on ours.
     QMetaObject::invokeMethod(this, [this, message] { record(message); }, Qt::AutoConnection);
     return true;
