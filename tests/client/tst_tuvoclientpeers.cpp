@@ -24,7 +24,8 @@
 Q_DECLARE_METATYPE(QList<TuvoClientBrowseResult>)
 Q_DECLARE_METATYPE(QList<TuvoQueryResultDBusStruct>)
 
-namespace {
+// Named: lambdas of the test class capture these, and a unity build includes this file.
+namespace peers {
 const QString Fake = QStringLiteral("fake"), Plugin = QStringLiteral("libtuvo_fake_plugin");
 const QString SourceBus = TuvoBusNames::sourceServiceName(QStringLiteral("Fake"), Fake);
 const QString RendererBus = TuvoBusNames::rendererServiceName(QStringLiteral("Fake"), Fake);
@@ -101,7 +102,8 @@ TuvoClientObjectInfo infoOf(const Peer &peer, const QString &busName)
     info.owner = peer.bus.baseService();
     return info;
 }
-} // namespace
+} // namespace peers
+using namespace peers;
 
 class tst_TuvoClientPeers : public QObject
 {
