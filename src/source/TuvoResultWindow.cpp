@@ -21,11 +21,32 @@ bool TuvoResultWindow::answered(const QDBusPendingCall &call)
     return false;
 }
 
+bool TuvoResultWindow::sendUnpaced(const QDBusConnection &bus, const QDBusMessage &call)
+{
+    // One asked call at a time: one that is never answered ends with its time-out.
+    if (!m_asked.isEmpty()) {
+        if (!m_asked.head().isFinished())
+            return bus.send(call);
+        if (!m_asked.dequeue().isError()) {
+            m_pacing = true;
+            qCWarning(lcTuvoSource, "%s answers its result calls again; its results wait for it again",
+                   qUtf8Printable(m_client));
+        }
+    }
+    const QDBusPendingCall asked = bus.asyncCall(call, AnswerTimeoutMs);
+    if (asked.isFinished() && asked.isError() && !bus.isConnected())
+        return false;
+    m_asked.enqueue(asked);
+    return true;
+}
+
 bool TuvoResultWindow::send(const QDBusConnection &bus, QDBusMessage call)
 {
-    if (!m_pacing || ++m_sinceAsked < AskEvery)
+    if (++m_sinceAsked < AskEvery)
         return bus.send(call);
     m_sinceAsked = 0;
+    if (!m_pacing)
+        return sendUnpaced(bus, call);
     while (!m_asked.isEmpty() && m_asked.head().isFinished()) {
         if (!answered(m_asked.dequeue()))
             return bus.send(call);

@@ -20,8 +20,10 @@
  * neither the bus daemon nor the client queues more than that.
  *
  * A client that does not answer within AnswerTimeoutMs, or answers with an error, is
- * not waited for again: the operation goes on without the window (still paced by
- * TuvoSendThrottle towards the daemon), with one warning.
+ * not waited for: the operation goes on without the window (still paced by
+ * TuvoSendThrottle towards the daemon), with one warning. Every AskEvery-th call still
+ * asks, without waiting; once such a call is answered (a client that was only stopped
+ * for a while, such as one piped into a pager), the window holds the operation again.
  *
  * Waiting blocks the thread, as the source pushes its results with no way to be
  * paused; while one client is behind, every other client of the process waits with
@@ -49,6 +51,9 @@ public:
 private:
     /*! True for a reply; stops pacing on an error. */
     bool answered(const QDBusPendingCall &call);
+    /*! Without the window: asks without waiting, and takes the window up again once
+     *  an asked call has been answered. */
+    bool sendUnpaced(const QDBusConnection &bus, const QDBusMessage &call);
 
     QString m_client;
     QQueue<QDBusPendingCall> m_asked;

@@ -1,7 +1,8 @@
 // A long browse through the real wrapper, to a proxy-source object in this process
-// that is slow, never answers its result calls, or answers them with an error: every
-// result arrives, in order, and the wrapper gives up waiting (with its warning) only for
-// the clients that do not answer.
+// that is slow, stops for a while, never answers its result calls, or answers them with
+// an error: every result arrives, in order, and the wrapper gives up waiting (with its
+// warning) only for the clients that do not answer, and waits again for one that answers
+// again.
 #include <TuvoBrowseResultDBusStruct.h>
 #include <TuvoBusNames.h>
 
@@ -16,7 +17,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-enum Answer { Reply, Never, Error };
+enum Answer { Reply, Never, Error, Pause };
 
 class ProxySource : public QDBusVirtualObject
 {
@@ -34,6 +35,8 @@ public:
         if (message.member() != "browse_result"_L1)
             return false;
         QThread::usleep(ulong(slowUs));
+        if (answer == Pause && next == 2000) // longer than the wrapper waits for an answer
+            QThread::sleep(4);
         const auto records = qdbus_cast<QList<TuvoBrowseResultDBusStruct>>(message.arguments().at(1));
         for (const TuvoBrowseResultDBusStruct &record : records) {
             if (record.index != next || record.remainingCount != int(total - 1 - next) || ended)
@@ -41,7 +44,7 @@ public:
             ++next;
             ended = record.remainingCount == 0;
         }
-        if (message.isReplyRequired() && answer == Reply)
+        if (message.isReplyRequired() && (answer == Reply || answer == Pause))
             connection.send(message.createReply());
         else if (message.isReplyRequired() && answer == Error)
             connection.send(message.createErrorReply(u"org.example.Refused"_s, u"not today"_s));
@@ -68,9 +71,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("slowUs");
         QTest::addColumn<uint>("results");
         QTest::addColumn<bool>("givenUp");
-        QTest::newRow("a slow client") << int(Reply) << 150 << 200000u << false;
-        QTest::newRow("a client that never answers") << int(Never) << 0 << 20000u << true;
-        QTest::newRow("a client that answers with an error") << int(Error) << 0 << 20000u << true;
+        QTest::addColumn<bool>("resumed");
+        QTest::newRow("a slow client") << int(Reply) << 150 << 200000u << false << false;
+        QTest::newRow("a client that stops for a while") << int(Pause) << 0 << 400000u << true << true;
+        QTest::newRow("a client that never answers") << int(Never) << 0 << 20000u << true << false;
+        QTest::newRow("a client that answers with an error") << int(Error) << 0 << 20000u << true << false;
     }
 
     void longBrowse()
@@ -79,6 +84,7 @@ private Q_SLOTS:
         QFETCH(int, slowUs);
         QFETCH(uint, results);
         QFETCH(bool, givenUp);
+        QFETCH(bool, resumed);
         QDBusConnection bus = QDBusConnection::sessionBus();
         QProcess wrapper;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -112,6 +118,7 @@ private Q_SLOTS:
         QVERIFY(wrapper.waitForFinished(20000));
         const QByteArray log = wrapper.readAllStandardError();
         QCOMPARE(log.count("did not answer a result call"), givenUp ? 1 : 0);
+        QCOMPARE(log.count("answers its result calls again"), resumed ? 1 : 0);
     }
 };
 
