@@ -1,10 +1,10 @@
-# tuvo_embed_introspection(<header> <xml file> <macro>)
+# tuvo_embed_interface_xml(<header> <xml file> <macro>)
 #
 # Writes <header>, which defines <macro> as the <interface> element of <xml file>, for
-# an adaptor's Q_CLASSINFO("D-Bus Introspection", <macro>). The live object then
-# introspects exactly as the interface file in dbus/ says: Qt's own introspection of a
+# the Q_CLASSINFO of an adaptor that describes its interface itself. The live object then
+# describes itself exactly as the interface file in dbus/ says: what Qt derives from a
 # delayed-reply slot would show no out-arguments. Editing the XML re-runs CMake.
-function(tuvo_embed_introspection header xml macro)
+function(tuvo_embed_interface_xml header xml macro)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${xml})
     file(READ ${xml} content)
     string(REGEX MATCH "<interface[^>]*>.*</interface>" interface "${content}")
