@@ -194,17 +194,6 @@ int benchCommands(QDBusConnection &bus, int runs)
 }
 
 #ifdef TUVO_TEST_PLUGIN
-// CPU seconds (user + system) of a running process, from /proc.
-double cpuSeconds(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stat = file.readAll();
-    // The fields after the command's closing parenthesis; utime and stime are 14 and 15.
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
 
 double childrenCpuSeconds()
 {
@@ -342,13 +331,13 @@ int benchLongBrowse(QDBusConnection &bus, int results)
         browse << QString() << QString() << QStringList() << 0u << 0u;
         const uint id = sink.call(browse).arguments().value(0).toUInt();
         MemoryPeaks peaks(pids);
-        const double cpu = cpuSeconds(wrapper.processId());
+        const double cpu = BenchProcessMemory::cpuSeconds(wrapper.processId());
         QElapsedTimer timer;
         timer.start();
         if (id && stream(bus, id, results) && proxy.calls < proxy.expected)
             proxy.done.exec();
         alone.seconds = double(timer.nsecsElapsed()) / 1e9;
-        alone.wrapperCpu = cpuSeconds(wrapper.processId()) - cpu;
+        alone.wrapperCpu = BenchProcessMemory::cpuSeconds(wrapper.processId()) - cpu;
         peaks.sample();
         alone.peaks = peaks.peaks;
         alone.results = results;
@@ -375,7 +364,7 @@ int benchLongBrowse(QDBusConnection &bus, int results)
         client.waitForStarted();
         MemoryPeaks peaks(pids + QList<qint64>{client.processId()});
         const uint id = startedBrowse(bus, known);
-        const double cpu = cpuSeconds(wrapper.processId());
+        const double cpu = BenchProcessMemory::cpuSeconds(wrapper.processId());
         QElapsedTimer timer;
         timer.start();
         if (id && stream(bus, id, results)) {
@@ -388,7 +377,7 @@ int benchLongBrowse(QDBusConnection &bus, int results)
             client.waitForFinished();
         }
         through.seconds = double(timer.nsecsElapsed()) / 1e9;
-        through.wrapperCpu = cpuSeconds(wrapper.processId()) - cpu;
+        through.wrapperCpu = BenchProcessMemory::cpuSeconds(wrapper.processId()) - cpu;
         through.clientCpu = childrenCpuSeconds() - clientCpu;
         through.peaks = peaks.peaks;
         through.results = results;

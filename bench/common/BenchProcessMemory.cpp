@@ -3,6 +3,8 @@
 #include <QByteArrayList>
 #include <QFile>
 
+#include <unistd.h>
+
 namespace {
 // The sum of the named fields of /proc/<pid>/<table>, each a line "Name:   1234 kB".
 qint64 sumOfFields(qint64 pid, const char *table, const QByteArrayList &fields)
@@ -40,4 +42,19 @@ qint64 BenchProcessMemory::residentKiB(qint64 pid)
 qint64 BenchProcessMemory::peakResidentKiB(qint64 pid)
 {
     return sumOfFields(pid, "status", {QByteArrayLiteral("VmHWM")});
+}
+
+double BenchProcessMemory::cpuSeconds(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = file.readAll();
+    // The fields after the command name, which may hold spaces: utime and stime are the
+    // 12th and 13th of them.
+    const QByteArrayList fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    static const long ticks = ::sysconf(_SC_CLK_TCK);
+    return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(ticks);
 }

@@ -172,21 +172,6 @@ QString sourceName()
     return found;
 }
 
-// CPU time the process \a pid has used so far (user and system), in milliseconds.
-qint64 cpuMs(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stat = file.readAll();
-    // Fields after the command name, which may hold spaces: utime and stime are the
-    // 12th and 13th of them.
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    static const long ticks = ::sysconf(_SC_CLK_TCK);
-    return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000 / ticks;
-}
 
 struct BrowseFigures
 {
@@ -213,7 +198,7 @@ BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &
                                                        QStringLiteral("browse"));
     call << folder << QString() << QStringList() << 0u << 0u;
     receiver.reset(0);
-    const qint64 cpuBefore = cpuMs(wrapper.process.processId());
+    const qint64 cpuBefore = qint64(BenchProcessMemory::cpuSeconds(wrapper.process.processId()) * 1000);
     receiver.clock.start();
     // The id comes back with the reply, results may overtake it: take the first id seen.
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
@@ -222,7 +207,7 @@ BrowseFigures browse(const Wrapper &wrapper, Receiver &receiver, const QString &
     sampler.stop();
     peak = qMax(peak, BenchProcessMemory::residentKiB(wrapper.process.processId()));
     return {receiver.records, receiver.hundredthMs, receiver.lastMs, peak - baseline, peak,
-            cpuMs(wrapper.process.processId()) - cpuBefore};
+            qint64(BenchProcessMemory::cpuSeconds(wrapper.process.processId()) * 1000) - cpuBefore};
 }
 
 struct GriloFigures
