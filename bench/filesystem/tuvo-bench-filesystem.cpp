@@ -53,13 +53,17 @@ void print(const QString &line)
     std::fflush(stdout);
 }
 
+// Sleeps in the event loop between looks. processEvents() with a time limit would not:
+// it ignores WaitForMoreEvents and spins, taking a core from the wrapper it measures.
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
+    QTimer tick;
+    tick.start(20);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
