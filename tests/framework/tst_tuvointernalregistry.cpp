@@ -69,7 +69,8 @@ private Q_SLOTS:
         QVERIFY(registry->findSource(QStringLiteral("sample_source")));
     }
 
-    void relativePathIsTheWorkingDirectorys()
+    // A relative path is the working directory's; a bare file name is the plugin directory's.
+    void pluginPaths()
     {
         const QString path = TestPaths::samplePlugin();
         const QString dir = path.section(QLatin1Char('/'), 0, -2);
@@ -80,10 +81,6 @@ private Q_SLOTS:
         QVERIFY(TuvoInternalRegistry::internalInstance()->loadPlugin(relative));
         QVERIFY(TuvoInternalRegistry::internalInstance()->isLoaded(path));
         QDir::setCurrent(previous);
-    }
-
-    void fileNamesAreLookedUpInThePluginDirectory()
-    {
         QCOMPARE(TuvoInternalRegistry::resolvePluginPath(QStringLiteral("libnot-installed.so")),
                  QStringLiteral("libnot-installed.so"));
         QVERIFY(TuvoInternalRegistry::pluginDirectory().endsWith(QLatin1String("/tuvo/plugins")));
