@@ -177,10 +177,7 @@ private Q_SLOTS:
         host.call("goto_index", {0u});
         QVERIFY(host.completed->waitForCount(3));
         QTRY_COMPARE(Host::column(*host.media), QList<int>({0, 1, 2}));
-        QStringList uris;
-        for (const QVariantList &arguments : host.media->arguments())
-            uris.append(arguments.value(1).toString());
-        QCOMPARE(uris, QStringList({host.uri("a.wav"), host.uri("b.wav"), host.uri("c.wav")}));
+        QCOMPARE(host.media->arguments().last().value(1).toString(), host.uri("c.wav"));
         QTRY_COMPARE(host.lastState(), int(Stopped));
         // No stop between entries. (The stop before the playlist may still be on its way
         // when the recorder is cleared, so count from the first Playing.)
