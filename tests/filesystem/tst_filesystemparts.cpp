@@ -134,18 +134,6 @@ private Q_SLOTS:
             QVERIFY(less != greater);
     }
 
-    void sortKeyOrderOfManyNames()
-    {
-        const QList<QByteArray> names = randomNames(300, 7);
-        for (const QByteArray &a : names) {
-            for (const QByteArray &b : names) {
-                if (keyCompare(a, b) != sign(FolderListing::naturalCompare(a.constData(), b.constData())))
-                    QFAIL(qPrintable(QStringLiteral("keys of \"%1\" and \"%2\" disagree with their names")
-                                         .arg(QString::fromUtf8(a), QString::fromUtf8(b))));
-            }
-        }
-    }
-
     void sortOrder_data()
     {
         QTest::addColumn<QString>("a");
