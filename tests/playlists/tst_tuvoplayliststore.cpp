@@ -205,7 +205,8 @@ private Q_SLOTS:
         const TuvoPlaylist *playlist = TuvoRegistry::instance()->findPlaylist(QStringLiteral("long"));
         QVERIFY(playlist);
         QCOMPARE(playlist->count(), TuvoPlaylistStore::MaxEntries);
-        QCOMPARE(playlist->entries().last().uuid(), QUrl::fromLocalFile(dir.filePath(QStringLiteral("9999.wav"))).toString());
+        QCOMPARE(playlist->entries().last().uuid(),
+                 QUrl::fromLocalFile(dir.filePath(QStringLiteral("9999.wav"))).toString());
     }
 
     void startedBySharedServices()

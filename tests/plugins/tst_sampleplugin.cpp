@@ -64,7 +64,9 @@ class tst_SamplePlugin : public QObject
     bool loadSample()
     {
         registry = TuvoInternalRegistry::internalInstance();
-        source = registry->loadPlugin(TestPaths::samplePlugin()) ? registry->findSource(QStringLiteral("sample_source")) : nullptr;
+        if (!registry->loadPlugin(TestPaths::samplePlugin()))
+            return false;
+        source = registry->findSource(QStringLiteral("sample_source"));
         renderer = registry->findRenderer(QStringLiteral("sample_renderer"));
         return source && renderer;
     }
