@@ -185,6 +185,7 @@ private Q_SLOTS:
         // Tags; the duration of 1200 ms in whole seconds.
         row(Album + u"01 Low Tide.wav"_s, {{"title", "Low Tide"}, {"artist", "The Tidewaters"}, {"duration", 1u}});
         row(Album + u"03 Salt and Rope.wav"_s, {{"genre", "Folk"}, {"track_number", 3}, {"year", 2019}});
+        row(Album + u"02 Lantern Row.wav"_s, {{"album", "Harbour Lights"}});
         row(BadFe, {{"uri", QString(odd + u"/bad%FE.mp3"_s)}});
         row(BadFf, {{"title", "bad*"}});
         row(OddFolder + u"/inside.txt"_s, {{"uri", QString(odd + u"/dir%FE/inside.txt"_s)}});
