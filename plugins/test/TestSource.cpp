@@ -55,9 +55,9 @@ uint TestSource::browse(const QString &objectId, const QString &predicate,
         return 0;
     m_browses.insert(operation.id, operation);
 
-    const int inlineCount = std::exchange(m_inlineResults, 0);
+    const int inlineCount = std::exchange(m_inline, 0);
     if (inlineCount > 0)
-        deliver_results(operation.id, inlineCount, m_inlineResultsRemaining);
+        deliver_results(operation.id, inlineCount, m_inlineRemaining);
     return operation.id;
 }
 
@@ -77,27 +77,16 @@ uint TestSource::query(const QString &text, QObject *receiver, const char *resul
         return 0;
     m_queries.insert(operation.id, operation);
 
-    const int inlineCount = std::exchange(m_inlineRows, 0);
+    const int inlineCount = std::exchange(m_inline, 0);
     if (inlineCount > 0)
-        deliver_rows(operation.id, inlineCount, m_inlineRowsRemaining);
+        deliver_rows(operation.id, inlineCount, m_inlineRemaining);
     return operation.id;
 }
 
-void TestSource::cancelQuery(uint queryId)
+void TestSource::set_inline(int count, int firstRemaining)
 {
-    m_cancelledQueries.append(queryId);
-}
-
-void TestSource::set_inline_results(int count, int firstRemaining)
-{
-    m_inlineResults = count;
-    m_inlineResultsRemaining = firstRemaining;
-}
-
-void TestSource::set_inline_rows(int count, int firstRemaining)
-{
-    m_inlineRows = count;
-    m_inlineRowsRemaining = firstRemaining;
+    m_inline = count;
+    m_inlineRemaining = firstRemaining;
 }
 
 TuvoBrowseReply TestSource::browseReply(uint browseId, uint sentId) const
