@@ -1,10 +1,10 @@
 // The source, renderer and extension interfaces of the real wrapper on a private bus,
-// seen from client connections of their own. The test plugin's objects log what reaches
-// them and answer as each test tells them to. How waiting calls are served is the reply
-// queue's, which event ends them and when navigation passes the renderer policy's, and
-// how results are batched the result batch's, each tested with it; here,
-// what the adaptors put around them. The source's deliver controls answer inside the
-// call: what the wrapper sends in response is on its way before the control's reply.
+// seen from client connections of their own: the contracts, and what the adaptors put
+// around the reply queue, the renderer policy and the result batch (each tested with
+// it), including many clients at once and calls no well-behaved client makes. The test
+// plugin's objects log what reaches them and answer as each test tells them to; the
+// source's deliver controls answer inside the call, so what the wrapper sends in
+// response is on its way before the control's reply.
 
 #include "BusClient.h"
 #include "BusMonitor.h"

@@ -8,6 +8,7 @@
 #include <TuvoPlaylist.h>
 #include <TuvoRenderer.h>
 #include <TuvoRendererAdaptor.h>
+#include <TuvoSendThrottle.h>
 #include <TuvoShared.h>
 #include <TuvoSource.h>
 #include <TuvoSourceAdaptor.h>
@@ -351,6 +352,25 @@ private Q_SLOTS:
         const size_t after = mallinfo2().uordblks;
         qInfo("in use before %zu, with 10000 cancelled browses %zu, after %zu", before, during, after);
         QVERIFY2(after < before + 256 * 1024, qPrintable(u"%1 bytes kept"_s.arg(qint64(after - before))));
+    }
+
+    // The bound on batches the bus daemon has not taken yet must never turn into a hang:
+    // enough batches to fill the window several times over, each wait ending when the
+    // daemon answers, or at once without a connection.
+    void throttleWaitsOnlyForTheDaemon_data()
+    {
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("live bus") << true;
+        QTest::newRow("no connection") << false;
+    }
+    void throttleWaitsOnlyForTheDaemon()
+    {
+        QFETCH(bool, connected);
+        const QDBusConnection bus = connected ? QDBusConnection::sessionBus() : QDBusConnection(QString());
+        QCOMPARE(bus.isConnected(), connected);
+        TuvoSendThrottle throttle;
+        for (int i = 0; i < TuvoSendThrottle::ProbeEvery * TuvoSendThrottle::MaxProbes * 4; ++i)
+            throttle.sent(bus);
     }
 
     // Writes as peers send them reach the plugin as plain Qt values, and the declared

@@ -85,20 +85,6 @@ private Q_SLOTS:
         QVERIFY(TestBus::waitForName(TestControlService, false));
     }
 
-    void derivedNamesOfThePluginControl()
-    {
-        WrapperProcess wrapper;
-        wrapper.setHome(home.path());
-        // Further arguments are ignored.
-        QVERIFY(wrapper.start({TestPaths::samplePlugin(), QStringLiteral("ignored")}));
-        QCOMPARE(wrapper.helloName(), QStringLiteral("libtuvo_sample_plugin"));
-        const QString xml = TestBus::introspect(QStringLiteral("com.oxbel.tuvo.plugin.libtuvo_sample_plugin"),
-                                                QStringLiteral("/com/oxbel/tuvo/plugin/libtuvo_sample_plugin"));
-        QVERIFY2(xml.contains(QLatin1String("<interface name=\"com.oxbel.tuvo.plugin\">")), qPrintable(xml));
-        // Nothing is loaded before a client asks for it.
-        QVERIFY(!TestBus::hasOwner(service("source", QStringLiteral("Sample-Plugin"), QStringLiteral("sample_source"))));
-    }
-
     // An outside client whose activation ends when it exits; proxies stay off the bus.
     void gdbusActivationPublishesInOrder()
     {
@@ -228,8 +214,9 @@ private Q_SLOTS:
     }
 
     // Each ends the process with a status and says why: on standard output for status 0,
-    // else on standard error; no plugin name of it stays on the bus. "found" (status -1)
-    // registers instead.
+    // else on standard error; no plugin name of it stays on the bus. Status -1: the process
+    // registers the control object of the plugin named by the message instead, and loads
+    // nothing before a client asks for it.
     void exits_data()
     {
         QTest::addColumn<QStringList>("arguments"); // "versioned": a versioned file name of the test plugin
@@ -258,7 +245,8 @@ private Q_SLOTS:
             "tried: /nonexistent/libtuvo-missing.so, ");
         row("not a shared object", {TestPaths::sourceDir() + "/README.md"}, path, false, 1, "No plugin file");
         row("found on the search path", {"libtuvo-test-plugin.so"},
-            path + "/nonexistent:" + QFileInfo(plugin).absolutePath(), false, -1, "");
+            path + "/nonexistent:" + QFileInfo(plugin).absolutePath(), false, -1, "libtuvo_test_plugin");
+        row("further arguments ignored", {TestPaths::samplePlugin(), "ignored"}, {}, false, -1, "libtuvo_sample_plugin");
         row("bus lost", {plugin}, {}, false, 1, "Lost the connection to the session bus");
     }
     void exits()
@@ -292,12 +280,16 @@ private Q_SLOTS:
         wrapper.setProcessEnvironment(env);
         wrapper.start(TestPaths::wrapper(), arguments);
         QVERIFY(wrapper.waitForStarted(10000));
-        if (activate || exitCode < 0)
+        if (activate)
             QVERIFY(TestBus::waitForName(TestControlService));
         BusClient client;
         if (activate)
             QVERIFY(client.activate(TestPluginName));
         if (exitCode < 0) {
+            QVERIFY(TestBus::waitForName("com.oxbel.tuvo.plugin." + message));
+            const QString xml = TestBus::introspect("com.oxbel.tuvo.plugin." + message, "/com/oxbel/tuvo/plugin/" + message);
+            QVERIFY2(xml.contains("<interface name=\"com.oxbel.tuvo.plugin\">"), qPrintable(xml));
+            QVERIFY(TestBus::names().filter("com.oxbel.tuvo.source.").isEmpty());
             wrapper.terminate();
             QVERIFY(wrapper.waitForFinished(10000));
             return;
