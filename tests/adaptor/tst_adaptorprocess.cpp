@@ -167,17 +167,15 @@ class tst_AdaptorProcess : public QObject
     QString object() const { return kind == "source" ? QStringLiteral("test_source") : uuid; }
     QString service() const { return "com.oxbel.tuvo." + kind + ".Test-Plugin." + object(); }
     QString path() const { return "/com/oxbel/tuvo/" + kind + u'/' + object(); }
-    QDBusMessage call(const QString &method, const V &arguments = {}, BusClient *by = nullptr,
-                      const QString &interface = Interface)
+    QDBusMessage call(const QString &method, const V &arguments = {}, const QString &interface = Interface)
     {
-        return (by ? by : &client)->call(service(), path(), interface, method, arguments);
+        return client.call(service(), path(), interface, method, arguments);
     }
-    QDBusPendingCall callAsync(const QString &method, const V &arguments = {}, BusClient *by = nullptr,
-                               const QString &interface = Interface)
+    QDBusPendingCall callAsync(const QString &method, const V &arguments = {})
     {
-        QDBusMessage message = QDBusMessage::createMethodCall(service(), path(), interface, method);
+        QDBusMessage message = QDBusMessage::createMethodCall(service(), path(), Interface, method);
         message.setArguments(arguments);
-        return (by ? by : &client)->connection().asyncCall(message);
+        return client.connection().asyncCall(message);
     }
     // The test plugin's control objects ("Renderer", "Properties" of the object under
     // test, or "Plugin"), on the client's connection, so they come after the client's calls.
@@ -292,9 +290,9 @@ private Q_SLOTS:
         QCOMPARE(InterfaceContract::fromXml(TestBus::introspect(service(), path()), interface), contract(interface));
         if (interface == Interface)
             return;
-        QCOMPARE(typed(call("get_name", {}, nullptr, Extension)), kind == "source" ? "s:Test Source" : "s:Test Renderer");
+        QCOMPARE(typed(call("get_name", {}, Extension)), kind == "source" ? "s:Test Source" : "s:Test Renderer");
         host("set_value", {"p", variant(1)});
-        QCOMPARE(call("get_extension_property", {"p"}, nullptr, Extension).signature(),
+        QCOMPARE(call("get_extension_property", {"p"}, Extension).signature(),
                  InterfaceContract::outSignature(contract(Extension), "get_extension_property"));
     }
 

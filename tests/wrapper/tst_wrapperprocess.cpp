@@ -419,7 +419,7 @@ private Q_SLOTS:
     }
 
     // A plugin that crashes takes its own wrapper down and nothing else: its callers get
-    // an error at once, and another plugin's wrapper serves on.
+    // an error at once, and another plugin's wrapper serves on, to Qt and GLib clients.
     void crashStaysInside()
     {
         WrapperProcess sample;
@@ -448,6 +448,20 @@ private Q_SLOTS:
                                                 QStringLiteral("com.oxbel.tuvo.source"), QStringLiteral("browse"),
                                                 {QString(), QString(), QStringList(), 0u, 0u});
         QVERIFY(browse.type() == QDBusMessage::ReplyMessage && browse.arguments().value(0).toUInt() != 0);
+        // Its renderer from the shell: GLib reads what Qt marshals.
+        const auto gdbus = [](const QString &method, const QStringList &arguments) {
+            QProcess process;
+            process.start("gdbus", QStringList{"call", "--session", "--dest", "com.oxbel.tuvo.renderer.Sample-Plugin.sample_renderer",
+                                               "--object-path", "/com/oxbel/tuvo/renderer/sample_renderer", "--method",
+                                               "com.oxbel.tuvo.renderer." + method} + arguments);
+            process.waitForFinished(20000);
+            return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError()).trimmed();
+        };
+        QCOMPARE(gdbus("get_position", {}), "(uint32 0,)");
+        QVERIFY(gdbus("get_current_media_info", {""}).contains("failed to get media info"));
+        QCOMPARE(gdbus("play_uri", {"sample:///track_1", "0"}), "()");
+        QCOMPARE(gdbus("get_current_media_info", {"title"}), "(('track_1', {'title': [<'Low Tide'>]}),)");
+        QCOMPARE(gdbus("get_status", {}), "('', uint32 0, 1, 'track_1')");
         QVERIFY(sample.isRunning());
     }
 };
