@@ -54,10 +54,6 @@ uint TestSource::browse(const QString &objectId, const QString &predicate,
     if (!TuvoBrowseReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
     m_browses.insert(operation.id, operation);
-
-    const int inlineCount = std::exchange(m_inline, 0);
-    if (inlineCount > 0)
-        deliver_results(operation.id, inlineCount, m_inlineRemaining);
     return operation.id;
 }
 
@@ -76,17 +72,7 @@ uint TestSource::query(const QString &text, QObject *receiver, const char *resul
     if (!TuvoQueryReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
     m_queries.insert(operation.id, operation);
-
-    const int inlineCount = std::exchange(m_inline, 0);
-    if (inlineCount > 0)
-        deliver_rows(operation.id, inlineCount, m_inlineRemaining);
     return operation.id;
-}
-
-void TestSource::set_inline(int count, int firstRemaining)
-{
-    m_inline = count;
-    m_inlineRemaining = firstRemaining;
 }
 
 TuvoBrowseReply TestSource::browseReply(uint browseId, uint sentId) const

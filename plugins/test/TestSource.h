@@ -20,8 +20,7 @@
  * interface "com.oxbel.tuvo.test.Source".
  *
  * browse() and query() record their arguments and return a fresh id; they deliver
- * nothing by themselves, except results set up with set_inline(), which come inside
- * the call. Every deliver call answers the operation at once, inside the call,
+ * nothing by themselves. Every deliver call answers the operation at once, inside the call,
  * so that everything the host sends in response has been sent before the reply. Calls
  * that take a sentId use it as the id of the answer, to play a source that reports
  * under a wrong id; the others use the operation's own id. Operations are kept (and
@@ -57,9 +56,6 @@ public:
     }
 
 public Q_SLOTS:
-    /*! The next browse or query delivers \a count results inside the call, the first
-     *  with remaining count \a firstRemaining, each next one less. */
-    void set_inline(int count, int firstRemaining);
     QList<uint> browses() const { return m_browses.keys(); }
     QList<uint> queries() const { return m_queries.keys(); }
     /*! objectId, predicate, additional predicates, skip count, item count. */
@@ -110,8 +106,6 @@ private:
     bool m_published = false;
     QMap<uint, Operation> m_browses;
     QMap<uint, Operation> m_queries;
-    int m_inline = 0;
-    int m_inlineRemaining = 0;
     QVariantList m_lastBrowse;
     QString m_lastQuery;
     QList<uint> m_cancelledBrowses;

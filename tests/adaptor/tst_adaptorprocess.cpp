@@ -98,20 +98,6 @@ QString typed(const QDBusMessage &message)
     return list.mid(1, list.size() - 2);
 }
 
-QStringList shapes(const QList<ProxySourceRecorder::BrowseCall> &calls)
-{
-    QStringList result;
-    for (const auto &call : calls)
-        result.append(u"%1 records"_s.arg(call.records.size()));
-    return result;
-}
-QStringList shapes(const QList<ProxySourceRecorder::QueryCall> &calls)
-{
-    QStringList result;
-    for (const auto &c : calls)
-        result.append(u"%1 rows, %2 left, %3 %4"_s.arg(c.rows.size()).arg(c.remainingCount).arg(c.errorCode).arg(c.errorMessage));
-    return result;
-}
 // The private memory of a process in KiB: what a leak in it grows.
 qint64 anonymousKiB(qint64 pid)
 {
@@ -498,50 +484,6 @@ private Q_SLOTS:
         QVERIFY(empty.type() == QDBusMessage::ReplyMessage && empty.arguments().isEmpty());
         QVERIFY(containers.waitForCount(1) && metadata.waitForCount(1));
         QCOMPARE(containers.firstArguments() + metadata.firstArguments(), (QStringList{u"c_1"_s, u"m_1"_s}));
-    }
-
-    // Arguments pass unchanged; a stray first callback cannot capture the browse; the
-    // records carry what the source reported; callbacks may come inside the browse call.
-    void browseResults()
-    {
-        const QVariantList arguments{u"obj"_s, u"pred"_s, QStringList{u"a"_s, u"b c"_s}, 3u, 7u};
-        const uint id = sourceCall(u"browse"_s, arguments);
-        QCOMPARE(qdbus_cast<QVariantList>(sourceControl(u"last_browse"_s)), arguments);
-        QVERIFY(sourceControl(u"deliver_result"_s, {id, id + 1000, u"stray"_s, QVariantMap(), 9u, 0}).toBool());
-        QVERIFY(wrapper.waitForErrorOutput(u"Source signals with bad browseId: return"_s));
-        const QVariantMap meta{{u"title"_s, u"abc"_s}, {u"list"_s, QStringList()}};
-        sourceControl(u"deliver_result"_s, {id, id, u"one"_s, meta, 100u, 11});
-        QVERIFY(wrapper.waitForErrorOutput(u"TuvoSourceAdaptor::createBrowseResult: Unknown metadata type"_s));
-        QCOMPARE(sourceControl(u"deliver_results"_s, {id, 11, 10}).toInt(), 11);
-        QCOMPARE(shapes(proxy->browseCalls(id)), (QStringList{u"10 records"_s, u"2 records"_s}));
-        const auto records = proxy->browseRecords(id);
-        QCOMPARE(records.first().metadata, QByteArray::fromHex("7469746c6500010000004000000061626300"));
-        for (int i = 0; i < 12; ++i) {
-            TuvoBrowseResultDBusStruct expected;
-            expected.index = i ? uint(i - 1) : 100u;
-            expected.remainingCount = 11 - i;
-            expected.objectId = i ? u"item_%1"_s.arg(i - 1) : u"one"_s;
-            expected.metadata = records.at(i).metadata;
-            QCOMPARE(records.at(i), expected);
-        }
-        sourceControl(u"set_inline"_s, {3, 2});
-        QCOMPARE(shapes(proxy->browseCalls(browse())), QStringList{u"3 records"_s});
-    }
-
-    // Row values unchanged; each call carries the remaining count of its last row.
-    void queryRows()
-    {
-        const uint id = sourceCall(u"query"_s, {u"artist = \"x\""_s});
-        QCOMPARE(sourceControl(u"last_query"_s).toString(), u"artist = \"x\""_s);
-        const QStringList row{QString(), u"\u4e2d\u6587 \U0001F3B5"_s, u"a,b;c"_s};
-        QVERIFY(sourceControl(u"deliver_row"_s, {id, id, row, 77u, 12}).toBool());
-        QCOMPARE(sourceControl(u"deliver_rows"_s, {id, 12, 11}).toInt(), 12);
-        QCOMPARE(shapes(proxy->queryCalls(id)), (QStringList{u"10 rows, 3 left, 0 "_s, u"3 rows, 0 left, 0 "_s}));
-        const auto rows = proxy->queryRows(id);
-        QVERIFY(rows.first().index == 77u && rows.first().resultRow == row);
-        QVERIFY(rows.last().index == 11u && rows.last().resultRow == (QStringList{u"row_11"_s, u"Row 11"_s}));
-        sourceControl(u"set_inline"_s, {2, 1});
-        QCOMPARE(shapes(proxy->queryCalls(query())), QStringList{u"2 rows, 0 left, 0 "_s});
     }
 
     // Results go to the caller of each browse, whoever calls next; one client's two

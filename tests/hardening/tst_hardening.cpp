@@ -41,7 +41,7 @@ public:
     using TuvoSource::TuvoSource;
     QList<QPointer<QObject>> receivers;
     QList<uint> cancelled;
-    std::function<void(QObject *)> inside;
+    std::function<void(QObject *, uint)> inside;
     uint browse(const QString &, const QString &, const QStringList &, uint, uint, QObject *r,
                 const char *, const char *) override { return start(r); }
     uint query(const QString &, QObject *r, const char *, const char *) override { return start(r); }
@@ -50,9 +50,10 @@ public:
     uint start(QObject *r)
     {
         receivers.append(r);
+        const uint id = nextOperationId();
         if (inside)
-            std::exchange(inside, {})(r);
-        return nextOperationId();
+            std::exchange(inside, {})(r, id);
+        return id;
     }
 };
 
@@ -297,28 +298,35 @@ private Q_SLOTS:
         QCOMPARE(received(proxyA, isBrowse, id), QStringList{u"last"_s});
     }
 
-    // A callback with another operation's id inside browse() or query() is dropped.
-    void wrongIdInside_data()
+    // A callback inside browse() or query() goes to the caller with the operation's own
+    // id, and is dropped with another operation's.
+    void callbacksInside_data()
     {
         QTest::addColumn<bool>("isBrowse");
-        QTest::newRow("browse") << true;
-        QTest::newRow("query") << false;
+        QTest::addColumn<bool>("own");
+        QTest::newRow("browse, its own id") << true << true;
+        QTest::newRow("browse, another's id") << true << false;
+        QTest::newRow("query, its own id") << false << true;
+        QTest::newRow("query, another's id") << false << false;
     }
 
-    void wrongIdInside()
+    void callbacksInside()
     {
         QFETCH(bool, isBrowse);
+        QFETCH(bool, own);
         const uint first = start(isBrowse, a);
         QPointer<QObject> firstReceiver = source->receivers.last();
-        source->inside = [first](QObject *r) { deliver(r, first, u"stolen"_s, 0, 0); };
-        QTest::ignoreMessage(QtWarningMsg, isBrowse ? "Source signals with bad browseId: return"
-                                                    : "Source signals with bad queryId: return");
+        source->inside = [&](QObject *r, uint id) { deliver(r, own ? id : first, u"inside"_s, 0, 0); };
+        if (!own)
+            QTest::ignoreMessage(QtWarningMsg, isBrowse ? "Source signals with bad browseId: return"
+                                                        : "Source signals with bad queryId: return");
         const uint second = start(isBrowse, b);
-        deliver(source->receivers.last(), second, u"own"_s, 0, 0);
+        if (!own)
+            deliver(source->receivers.last(), second, u"own"_s, 0, 0);
         deliver(firstReceiver, first, u"first"_s, 0, 0);
         QVERIFY(isBrowse ? proxyB->waitForBrowseEnd(second) : proxyB->waitForQueryEnd(second));
         QVERIFY(isBrowse ? proxyA->waitForBrowseEnd(first) : proxyA->waitForQueryEnd(first));
-        QCOMPARE(received(proxyB, isBrowse, second), QStringList{u"own"_s});
+        QCOMPARE(received(proxyB, isBrowse, second), QStringList{own ? u"inside"_s : u"own"_s});
         QCOMPARE(received(proxyB, isBrowse, first), QStringList{});
         QCOMPARE(received(proxyA, isBrowse, first), QStringList{u"first"_s});
     }
