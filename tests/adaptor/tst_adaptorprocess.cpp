@@ -468,7 +468,9 @@ private Q_SLOTS:
         QCOMPARE(live, expected);
         // The recorder takes calls with the signatures of the wire's result records only
         // (anything else is a stray call); the results need no reply.
-        const uint browseId = browse(), queryId = query();
+        const V arguments{u"obj"_s, u"pred"_s, QStringList{u"a"_s, u"b c"_s}, 3u, 7u}; // passed on unchanged
+        const uint browseId = sourceCall(u"browse"_s, arguments), queryId = query();
+        QCOMPARE(qdbus_cast<V>(sourceControl(u"last_browse"_s)), arguments);
         sourceControl(u"deliver_results"_s, {browseId, 1, 0});
         sourceControl(u"deliver_rows"_s, {queryId, 1, 0});
         QCOMPARE(proxy->browseCalls(browseId).size(), 1);
