@@ -21,7 +21,6 @@
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
-#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFile>
@@ -56,8 +55,8 @@ QVariant variant(const QVariant &value)
     return QVariant::fromValue(QDBusVariant(value));
 }
 
-// A value as it crossed the wire, with its D-Bus type: "u:93", "[i:7 s:seven]", "as:a,b",
-// and "track_42{title:[s:Low Tide]}" for a media info record; variants unwrapped.
+// A value as it crossed the wire, with its D-Bus type: "u:93", "[i:7 s:seven]", and
+// "track_42{title:[s:Low Tide]}" for a media info record; variants unwrapped.
 QString typed(QVariant value)
 {
     if (value.metaType() == QMetaType::fromType<QDBusVariant>())
@@ -74,14 +73,7 @@ QString typed(QVariant value)
     if (isArgument) {
         items = qdbus_cast<QVariantList>(value);
     } else if (value.metaType() != QMetaType::fromType<QVariantList>()) {
-        QString text = value.toString();
-        if (value.metaType() == QMetaType::fromType<QStringList>())
-            text = value.toStringList().join(u',');
-        else if (value.metaType() == QMetaType::fromType<uchar>())
-            text = QString::number(value.toUInt());
-        else if (value.metaType() == QMetaType::fromType<QDBusObjectPath>())
-            text = value.value<QDBusObjectPath>().path();
-        return QString::fromLatin1(QDBusMetaType::typeToSignature(value.metaType())) + u':' + text;
+        return QString::fromLatin1(QDBusMetaType::typeToSignature(value.metaType())) + u':' + value.toString();
     }
     QStringList parts;
     for (const QVariant &item : items)
