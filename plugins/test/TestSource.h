@@ -98,8 +98,8 @@ private:
         int slice = 0;
     };
 
-    TuvoBrowseReply browseReply(uint browseId, uint sentId) const;
-    TuvoQueryReply queryReply(uint queryId, uint sentId) const;
+    template <typename Reply>
+    static Reply reply(const QMap<uint, Operation> &operations, uint id, uint sentId);
     static QVariantMap generatedMetaData(uint index);
 
     QString m_controlPath;
