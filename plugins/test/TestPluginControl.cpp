@@ -10,8 +10,10 @@
 #include <QDBusConnection>
 #include <QDebug>
 
-const char *const TestPluginControl::ControlService = "com.oxbel.tuvo.testplugin";
-const char *const TestPluginControl::ControlPath = "/com/oxbel/tuvo/test";
+namespace {
+const QString ControlService = QStringLiteral("com.oxbel.tuvo.testplugin");
+const QString ControlPath = QStringLiteral("/com/oxbel/tuvo/test");
+}
 
 TestPluginControl::TestPluginControl(TuvoInternalRegistry *registry, QObject *parent)
     : QObject(parent)
@@ -24,16 +26,16 @@ TestPluginControl::~TestPluginControl()
     if (!m_published)
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterObject(QLatin1String(ControlPath));
-    bus.unregisterService(QLatin1String(ControlService));
+    bus.unregisterObject(ControlPath);
+    bus.unregisterService(ControlService);
 }
 
 bool TestPluginControl::publish()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    m_published = bus.registerObject(QLatin1String(ControlPath), this,
+    m_published = bus.registerObject(ControlPath, this,
                                      QDBusConnection::ExportAllSlots)
-                  && bus.registerService(QLatin1String(ControlService));
+                  && bus.registerService(ControlService);
     if (!m_published)
         qWarning() << "test plugin: cannot publish its control object";
     return m_published;
@@ -80,11 +82,6 @@ bool TestPluginControl::remove_object(const QString &uuid)
 {
     m_uuids.removeAll(uuid);
     return m_registry->removeSource(uuid) || m_registry->removeRenderer(uuid);
-}
-
-QStringList TestPluginControl::objects() const
-{
-    return m_uuids;
 }
 
 void TestPluginControl::withdrawAll()

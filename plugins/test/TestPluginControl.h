@@ -8,8 +8,8 @@ class TuvoInternalRegistry;
 
 /*!
  * Lets a test add and withdraw the test plugin's objects from outside the wrapper
- * process: registered at ControlPath under the bus name ControlService on the
- * wrapper's own connection while the plugin is loaded.
+ * process: registered at "/com/oxbel/tuvo/test" under the bus name
+ * "com.oxbel.tuvo.testplugin" on the wrapper's own connection while the plugin is loaded.
  *
  * Kinds: "source", "renderer", "proxysource", "proxyrenderer".
  */
@@ -18,9 +18,6 @@ class TestPluginControl : public QObject
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.oxbel.tuvo.test.Plugin")
 public:
-    static const char *const ControlService;
-    static const char *const ControlPath;
-
     explicit TestPluginControl(TuvoInternalRegistry *registry, QObject *parent = nullptr);
     ~TestPluginControl() override;
 
@@ -33,7 +30,6 @@ public Q_SLOTS:
     bool add_object(const QString &kind, const QString &uuid, const QString &pluginName,
                     const QString &name);
     bool remove_object(const QString &uuid);
-    QStringList objects() const;
 
 private:
     TuvoInternalRegistry *m_registry;

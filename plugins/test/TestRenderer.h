@@ -23,7 +23,8 @@
  * a{sv}: a value that is an array of variants (av) stands for the key's list of values,
  * any other value for a list of one.
  *
- * Commands succeed unless the test has set another result for them.
+ * Commands succeed unless the test has set another result for them; each is logged as
+ * "name(arguments)", and its result is looked up by that name.
  */
 class TestRenderer : public TuvoRenderer
 {
@@ -34,18 +35,18 @@ public:
                  QObject *parent = nullptr);
     ~TestRenderer() override;
 
-    bool play() override;
+    bool play() override { return command(QStringLiteral("play()")); }
     bool playUri(const QUrl &url, uint startPosition) override;
     bool playUriWithContentType(const QUrl &url, const QString &contentType) override;
-    bool stop() override;
-    bool pause() override;
-    bool pauseAt(uint position) override;
-    bool resume() override;
+    bool stop() override { return command(QStringLiteral("stop()")); }
+    bool pause() override { return command(QStringLiteral("pause()")); }
+    bool pauseAt(uint position) override { return command(QStringLiteral("pauseAt(%1)").arg(position)); }
+    bool resume() override { return command(QStringLiteral("resume()")); }
     bool setPosition(int seconds, int mode) override;
     bool assignPlaylist(TuvoPlaylist *playlist) override;
-    bool next() override;
-    bool previous() override;
-    bool gotoIndex(uint index) override;
+    bool next() override { return command(QStringLiteral("next()")); }
+    bool previous() override { return command(QStringLiteral("previous()")); }
+    bool gotoIndex(uint index) override { return command(QStringLiteral("gotoIndex(%1)").arg(index)); }
     bool getStatus(QObject *receiver, const char *member) override;
     bool getPosition(QObject *receiver, const char *member) override;
     bool getCurrentMediaInfo(QObject *receiver, const char *member, const QString &key) override;
@@ -65,7 +66,7 @@ public Q_SLOTS:
     /*! Every operation so far, as "name(arguments)", oldest first. */
     QStringList calls() const { return m_calls; }
     void clear_calls() { m_calls.clear(); }
-    /*! The result of a command ("play", "next", ...); false for an unknown name. */
+    /*! The result of a command ("play", "next", ...). */
     bool set_command_result(const QString &command, bool accepted);
     bool set_query_mode(const QString &query, const QString &mode);
     /*! Requests kept for a later answer; -1 for an unknown query. */
@@ -82,14 +83,10 @@ public Q_SLOTS:
     bool answer_media_info(const QString &uuid, const QVariantMap &metaData);
     void emit_state_changed(int state) { Q_EMIT stateChanged(State(state)); }
     void emit_media_changed(int index, const QString &objectId) { Q_EMIT mediaChanged(index, TuvoContent(objectId)); }
-    void emit_playback_completed() { Q_EMIT playbackCompleted(); }
     /*! An empty id emits a null playlist; an id the registry lacks, a playlist of its own. */
     void emit_playlist_changed(const QString &id);
-    /*! Emits a playlist whose id is empty. */
-    void emit_unnamed_playlist_changed();
     void emit_metadata_changed(const QString &key, const QVariantList &values) { Q_EMIT metadataChanged(key, values); }
     void emit_buffering_info(double status) { Q_EMIT bufferingInfo(float(status)); }
-    void emit_scanning_info(double status) { Q_EMIT scanningInfo(float(status)); }
     void emit_error(int code, const QString &message) { Q_EMIT error(TuvoError(code, message)); }
     /*! Adds a playlist of items with the given uris to the process's registry. */
     bool add_playlist(const QString &id, const QStringList &uris);
@@ -98,7 +95,7 @@ private:
     enum Query { StatusQuery, PositionQuery, MediaInfoQuery };
     enum Mode { Later, Now, Refuse };
 
-    bool command(const QString &name, const QString &call);
+    bool command(const QString &call);
     /*! Meets a request according to its mode; \a answerNow answers it at once. */
     template <typename AnswerNow>
     bool request(Query query, const TuvoCallback &callback, AnswerNow answerNow);

@@ -54,10 +54,6 @@ uint TestSource::browse(const QString &objectId, const QString &predicate,
     if (!TuvoBrowseReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
     m_browses.insert(operation.id, operation);
-
-    const int inlineCount = std::exchange(m_inlineResults, 0);
-    if (inlineCount > 0)
-        deliver_results(operation.id, inlineCount, m_inlineResultsRemaining);
     return operation.id;
 }
 
@@ -76,42 +72,16 @@ uint TestSource::query(const QString &text, QObject *receiver, const char *resul
     if (!TuvoQueryReply(operation.id, receiver, resultMember, errorMember).isValid())
         return 0;
     m_queries.insert(operation.id, operation);
-
-    const int inlineCount = std::exchange(m_inlineRows, 0);
-    if (inlineCount > 0)
-        deliver_rows(operation.id, inlineCount, m_inlineRowsRemaining);
     return operation.id;
 }
 
-void TestSource::cancelQuery(uint queryId)
+// An unknown operation's reply reaches nobody, and says so.
+template <typename Reply>
+Reply TestSource::reply(const QMap<uint, Operation> &operations, uint id, uint sentId)
 {
-    m_cancelledQueries.append(queryId);
-}
-
-void TestSource::set_inline_results(int count, int firstRemaining)
-{
-    m_inlineResults = count;
-    m_inlineResultsRemaining = firstRemaining;
-}
-
-void TestSource::set_inline_rows(int count, int firstRemaining)
-{
-    m_inlineRows = count;
-    m_inlineRowsRemaining = firstRemaining;
-}
-
-TuvoBrowseReply TestSource::browseReply(uint browseId, uint sentId) const
-{
-    const Operation operation = m_browses.value(browseId);
-    return TuvoBrowseReply(sentId, operation.receiver.data(), operation.resultMember.constData(),
-                           operation.errorMember.constData());
-}
-
-TuvoQueryReply TestSource::queryReply(uint queryId, uint sentId) const
-{
-    const Operation operation = m_queries.value(queryId);
-    return TuvoQueryReply(sentId, operation.receiver.data(), operation.resultMember.constData(),
-                          operation.errorMember.constData());
+    const Operation operation = operations.value(id);
+    return Reply(sentId, operation.receiver.data(), operation.resultMember.constData(),
+                 operation.errorMember.constData());
 }
 
 QVariantMap TestSource::generatedMetaData(uint index)
@@ -123,9 +93,7 @@ QVariantMap TestSource::generatedMetaData(uint index)
 bool TestSource::deliver_result(uint browseId, uint sentId, const QString &objectId,
                             const QVariantMap &meta, uint index, int remaining)
 {
-    if (!m_browses.contains(browseId))
-        return false;
-    return browseReply(browseId, sentId).sendResult(objectId, meta, index, remaining);
+    return reply<TuvoBrowseReply>(m_browses, browseId, sentId).sendResult(objectId, meta, index, remaining);
 }
 
 int TestSource::deliver_results(uint browseId, int count, int firstRemaining)
@@ -145,17 +113,13 @@ int TestSource::deliver_results(uint browseId, int count, int firstRemaining)
 
 bool TestSource::deliver_error(uint browseId, uint sentId, uint code, const QString &message)
 {
-    if (!m_browses.contains(browseId))
-        return false;
-    return browseReply(browseId, sentId).sendError(code, message);
+    return reply<TuvoBrowseReply>(m_browses, browseId, sentId).sendError(code, message);
 }
 
 bool TestSource::deliver_row(uint queryId, uint sentId, const QStringList &row, uint index,
                          int remaining)
 {
-    if (!m_queries.contains(queryId))
-        return false;
-    return queryReply(queryId, sentId).sendResult(row, index, remaining);
+    return reply<TuvoQueryReply>(m_queries, queryId, sentId).sendResult(row, index, remaining);
 }
 
 int TestSource::deliver_rows(uint queryId, int count, int firstRemaining)
@@ -176,16 +140,14 @@ int TestSource::deliver_rows(uint queryId, int count, int firstRemaining)
 
 bool TestSource::deliver_query_error(uint queryId, uint sentId, int code, const QString &message)
 {
-    if (!m_queries.contains(queryId))
-        return false;
-    return queryReply(queryId, sentId).sendError(code, message);
+    return reply<TuvoQueryReply>(m_queries, queryId, sentId).sendError(code, message);
 }
 
 bool TestSource::stream_results(uint browseId, int count, int slice)
 {
     if (!m_browses.contains(browseId) || count <= 0 || m_streamTimer.isActive())
         return false;
-    m_stream.reply = browseReply(browseId, browseId);
+    m_stream.reply = reply<TuvoBrowseReply>(m_browses, browseId, browseId);
     m_stream.total = count;
     m_stream.sent = 0;
     m_stream.slice = slice > 0 ? slice : count;

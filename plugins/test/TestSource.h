@@ -16,13 +16,11 @@
 /*!
  * A source of the test plugin that answers only when told to, through its public
  * slots: its control, which a test drives from outside the wrapper, at
- * "/com/oxbel/tuvo/test/source/<uuid>" on the wrapper's own connection, reachable under
- * the test plugin's bus name (TestPluginControl::ControlService), with the interface
- * "com.oxbel.tuvo.test.Source".
+ * "/com/oxbel/tuvo/test/source/<uuid>" on the wrapper's own connection, with the
+ * interface "com.oxbel.tuvo.test.Source".
  *
  * browse() and query() record their arguments and return a fresh id; they deliver
- * nothing by themselves, except results set up with set_inline_results(), which come
- * inside the call. Every deliver call answers the operation at once, inside the call,
+ * nothing by themselves. Every deliver call answers the operation at once, inside the call,
  * so that everything the host sends in response has been sent before the reply. Calls
  * that take a sentId use it as the id of the answer, to play a source that reports
  * under a wrong id; the others use the operation's own id. Operations are kept (and
@@ -44,7 +42,7 @@ public:
     void cancelBrowse(uint browseId) override;
     uint query(const QString &query, QObject *receiver, const char *resultMember,
                const char *errorMember) override;
-    void cancelQuery(uint queryId) override;
+    void cancelQuery(uint) override { }
 
     // Extension properties are steered by the test through TestPropertyHost.
     bool setExtensionProperty(const QString &name, const QVariant &value) override
@@ -58,17 +56,12 @@ public:
     }
 
 public Q_SLOTS:
-    /*! The next browse (query) delivers \a count results inside the call, the first
-     *  with remaining count \a firstRemaining, each next one less. */
-    void set_inline_results(int count, int firstRemaining);
-    void set_inline_rows(int count, int firstRemaining);
     QList<uint> browses() const { return m_browses.keys(); }
     QList<uint> queries() const { return m_queries.keys(); }
     /*! objectId, predicate, additional predicates, skip count, item count. */
     QVariantList last_browse() const { return m_lastBrowse; }
     QString last_query() const { return m_lastQuery; }
     QList<uint> cancelled_browses() const { return m_cancelledBrowses; }
-    QList<uint> cancelled_queries() const { return m_cancelledQueries; }
     /*! Sends \a count generated results, remaining counts from \a firstRemaining down. */
     int deliver_results(uint browseId, int count, int firstRemaining);
     /*! Sends one result of browse \a browseId under the id \a sentId. */
@@ -105,22 +98,17 @@ private:
         int slice = 0;
     };
 
-    TuvoBrowseReply browseReply(uint browseId, uint sentId) const;
-    TuvoQueryReply queryReply(uint queryId, uint sentId) const;
+    template <typename Reply>
+    static Reply reply(const QMap<uint, Operation> &operations, uint id, uint sentId);
     static QVariantMap generatedMetaData(uint index);
 
     QString m_controlPath;
     bool m_published = false;
     QMap<uint, Operation> m_browses;
     QMap<uint, Operation> m_queries;
-    int m_inlineResults = 0;
-    int m_inlineResultsRemaining = 0;
-    int m_inlineRows = 0;
-    int m_inlineRowsRemaining = 0;
     QVariantList m_lastBrowse;
     QString m_lastQuery;
     QList<uint> m_cancelledBrowses;
-    QList<uint> m_cancelledQueries;
     Stream m_stream;
     QTimer m_streamTimer;
     TestPropertyHost *m_propertyHost = new TestPropertyHost(this);

@@ -11,8 +11,7 @@ class TuvoProxyRenderer : public TuvoRenderer
 {
     Q_OBJECT
 public:
-    TuvoProxyRenderer(const QString &uuid, const QString &pluginName, const QString &name,
-                    QObject *parent = nullptr);
+    using TuvoRenderer::TuvoRenderer;
 };
 
 #endif

@@ -11,8 +11,7 @@ class TuvoProxySource : public TuvoSource
 {
     Q_OBJECT
 public:
-    TuvoProxySource(const QString &uuid, const QString &pluginName, const QString &name,
-                    QObject *parent = nullptr);
+    using TuvoSource::TuvoSource;
 };
 
 #endif

@@ -10,15 +10,67 @@
 #include <map>
 #include <memory>
 
-// The control interface on a real private bus, driven by scripts of clients, each a
-// connection of its own: "+a" is an activate call by client "a", "-a" its deactivate
-// call, "xa" the client leaving the bus.
-class tst_TuvoPluginAdaptor : public QObject
+// The plugin controller's states (waiting, active, idle) and its two edge signals, and
+// the control interface on a real private bus, driven by scripts of clients: "+a" is an
+// activate by client "a", "-a" its deactivate, "xa" the client leaving the bus (each
+// client a connection of its own on the bus).
+class tst_TuvoPluginControl : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void script_data()
+    void controller_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("activations");
+        QTest::addColumn<int>("deactivations");
+        QTest::addColumn<QStringList>("activators");
+        QTest::addColumn<bool>("active");
+        // Before the first activation there is nobody to lose.
+        QTest::newRow("waiting") << "-:1.7" << 0 << 0 << QStringList() << true;
+        QTest::newRow("first activation") << "+a" << 1 << 0 << QStringList{"a"} << true;
+        QTest::newRow("same client listed once") << "+a +a" << 1 << 0 << QStringList{"a"} << true;
+        QTest::newRow("one of two leaves") << "+a +b -a" << 1 << 0 << QStringList{"b"} << true;
+        QTest::newRow("last one leaves") << "+a +b -a -b" << 1 << 1 << QStringList() << false;
+        QTest::newRow("idle asks again") << "+a -a -a" << 1 << 2 << QStringList() << false;
+        QTest::newRow("new client reactivates") << "+a -a +c" << 2 << 1 << QStringList{"c"} << true;
+        QTest::newRow("case sensitive") << "+Client +client -CLIENT" << 1 << 0
+                                        << QStringList{"Client", "client"} << true;
+        QTest::newRow("empty name") << "+ -" << 1 << 1 << QStringList() << false;
+    }
+    void controller()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, activations);
+        QFETCH(int, deactivations);
+        QFETCH(QStringList, activators);
+        QFETCH(bool, active);
+        TuvoPluginController controller;
+        QSignalSpy activated(&controller, &TuvoPluginController::activationRequested);
+        QSignalSpy deactivated(&controller, &TuvoPluginController::deactivationRequested);
+        // The activation is asked for before the first client is listed.
+        QStringList listedDuringActivation;
+        connect(&controller, &TuvoPluginController::activationRequested, this,
+                [&] { listedDuringActivation += controller.activatorList(); });
+        if (deactivations > 0)
+            QTest::ignoreMessage(QtDebugMsg, "No more activators");
+        for (const QString &step : script.split(QLatin1Char(' '))) {
+            if (step.startsWith(QLatin1Char('+')))
+                controller.activate(step.mid(1));
+            else
+                controller.deactivate(step.mid(1));
+        }
+        QCOMPARE(activated.count(), activations);
+        QCOMPARE(deactivated.count(), deactivations);
+        QCOMPARE(listedDuringActivation, QStringList());
+        QCOMPARE(controller.activatorList(), activators);
+        if (activations == 0)
+            QTest::ignoreMessage(QtDebugMsg,
+                                 "bool TuvoPluginController::isActive() still waiting for first activation");
+        QCOMPARE(controller.isActive(), active);
+    }
+
+    void adaptor_data()
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("deactivations");
@@ -36,7 +88,7 @@ private Q_SLOTS:
         QTest::newRow("repeated activate") << "+a +a xa" << 1 << QStringList()
             << QStringList{"TuvoPluginAdaptor::activate failed to connect NameOwnerChanged signal"};
     }
-    void script()
+    void adaptor()
     {
         QFETCH(QString, script);
         QFETCH(int, deactivations);
@@ -82,5 +134,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_TuvoPluginAdaptor)
-#include "tst_tuvopluginadaptor.moc"
+QTEST_GUILESS_MAIN(tst_TuvoPluginControl)
+#include "tst_tuvoplugincontrol.moc"
