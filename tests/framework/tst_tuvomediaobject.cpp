@@ -142,9 +142,12 @@ private Q_SLOTS:
         row("uint64 max to double", std::numeric_limits<qulonglong>::max(), Double, Refused);
         row("2^53+1 to double", (qlonglong(1) << 53) + 1, Double, Refused);
         row("0.1 to float", 0.1, Float, Refused);
+        row("1e300 to float", 1e300, Float, Refused);
 
         // Values of other kinds that would change on the way.
         row("no to bool", QStringLiteral("no"), Bool, Refused);
+        // 0 and 1 convert to a bool and back unchanged, yet a number is never a bool.
+        row("0 to bool", 0, Bool, Refused);
         row("2 to bool", 2, Bool, Refused);
         row("loud to int", QStringLiteral("loud"), Int, Refused);
         row("padded text to int", QStringLiteral(" 30"), Int, Refused);
