@@ -16,7 +16,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("logFile");
         QTest::newRow("path") << "/usr/lib/tuvo/libtuvo-sample-plugin.so" << "libtuvo_sample_plugin"
                               << "/h/libtuvo-sample-plugin.log";
-        QTest::newRow("relative") << "./build/libfoo-bar.so" << "libfoo_bar" << "/h/libfoo-bar.log";
         QTest::newRow("no suffix") << "libplain" << "libplain" << "/h/libplain.log";
         QTest::newRow("versioned") << "libtuvo-x.so.1" << "libtuvo_x.1" << "/h/libtuvo-x.1.log";
         QTest::newRow("every .so") << "libtuvo.sound.so" << "libtuvound" << "/h/libtuvound.log";
