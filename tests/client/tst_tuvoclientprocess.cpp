@@ -302,6 +302,13 @@ class tst_TuvoClientProcess : public QObject
         }
     }
 
+    // A row of runs(), whose columns say what the defaults are.
+    static void row(const char *name, const QStringList &script, const QStringList &args, int exitCode = 0,
+                    const QString &out = QStringLiteral("^$"), const QString &err = QStringLiteral("^$"), const QStringList &calls = {})
+    {
+        QTest::newRow(name) << script << args << exitCode << out << err << calls;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -333,39 +340,36 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("script"); // the steps of perform()
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode"); // -1: ended by a signal of the script
-        QTest::addColumn<QString>("out"); // regular expressions
+        QTest::addColumn<int>("exitCode"); // 0 unless given; -1: ended by a signal of the script
+        QTest::addColumn<QString>("out"); // regular expressions, "^$" unless given
         QTest::addColumn<QString>("err");
-        QTest::addColumn<QStringList>("calls"); // at r_one and r_two, unless empty
+        QTest::addColumn<QStringList>("calls"); // at r_one and r_two ("none": nothing), unless empty
 
         const QStringList up{"wrapper", "activate"};
         const QString r1 = "com.oxbel.tuvo.renderer.Test-Plugin.r_one", r2 = "com.oxbel.tuvo.renderer.Test-Plugin.r_two";
         const QStringList none{"none"};
         // The bus starts the sample and test plugins' wrappers from their service files.
-        QTest::newRow("nothing to list") << QStringList() << QStringList{"list", "renderer"} << 0 << "^$" << "^$" << QStringList();
-        QTest::newRow("what the bus can start") << QStringList() << QStringList{"--json", "list", "plugin"} << 0
-            << "\\{\"activatable\":true,\"bus_name\":\"com.oxbel.tuvo.plugin.libtuvo_sample_plugin\"" << "^$" << QStringList();
-        QTest::newRow("browse starts the wrapper") << QStringList() << QStringList{"--plugin", "sample", "browse", "sample_source", "albums"} << 0
-                                                   << "album_1" << "^$" << QStringList();
-        QTest::newRow("did you mean the plugin") << QStringList() << QStringList{"--plugin", "sampel", "list"} << 3 << "^$" << "did you mean \"sample\"\\?"
-                                                 << QStringList();
-        QTest::newRow("did you mean the verb") << QStringList() << QStringList{"brwose"} << 2 << "^$" << "did you mean \"browse\"\\?" << QStringList();
-        QTest::newRow("list") << up << QStringList{"list"} << 0
-            << "^KIND .*\nplugin +libtuvo_test_plugin +libtuvo_test_plugin +com.oxbel.tuvo.plugin.libtuvo_test_plugin +-\n"
-               "plugin +libtuvo_sample_plugin [^\n]*\\(not running; started on demand\\)\n"
-               "source +s_one +libtuvo_test_plugin +com.oxbel.tuvo.source.Test-Plugin.s_one +Source One\nrenderer +r_one +\\S+ +"
-               + r1 + " +Renderer One\nrenderer +r_two .*\n$" << "^$" << none;
-        QTest::newRow("list renderers, json") << up << QStringList{"list", "renderer", "--json"} << 0
-            << "^\\{\"bus_name\":\"" + r1 + "\",\"kind\":\"renderer\",\"name\":\"r_one\",\"owner\":\":1\\.\\d+\",\"plugin\":"
-               "\"libtuvo_test_plugin\",\"plugin_name\":\"Test Plugin\",\"title\":\"Renderer One\"\\}\n\\{[^\n]*\"title\":\"Renderer Two\"\\}\n$" << "^$" << none;
-        QTest::newRow("the name list prints") << up << QStringList{"stop", "r_two"} << 0 << "^$" << "^$" << QStringList{"r_two:stop()"};
-        QTest::newRow("ambiguous prefix") << up << QStringList{"stop", "r_"} << 4 << "^$" << r1 + ".*" + r2 << none;
-        QTest::newRow("missing renderer") << up << QStringList{"stop", "nothing"} << 3 << "^$" << "nothing" << none;
-        QTest::newRow("missing plugin") << up << QStringList{"--plugin", "nosuch", "--json", "list"} << 3 << "^$" << "no plugin \"nosuch\"" << none;
-        QTest::newRow("help") << QStringList() << QStringList{"--help"} << 0 << "\n  browse .*\n  seek " << "^$" << QStringList();
-        QTest::newRow("help of a verb") << QStringList() << QStringList{"help", "seek"} << 0 << "^Usage: tuvo-client \\[OPTIONS\\] seek" << "^$"
-                                        << QStringList();
-        QTest::newRow("usage") << up << QStringList{"stop"} << 2 << "^$" << "stop needs RENDERER" << none;
+        row("nothing to list", {}, {"list", "renderer"}, 0);
+        row("what the bus can start", {}, {"--json", "list", "plugin"}, 0,
+            "\\{\"activatable\":true,\"bus_name\":\"com.oxbel.tuvo.plugin.libtuvo_sample_plugin\"");
+        row("browse starts the wrapper", {}, {"--plugin", "sample", "browse", "sample_source", "albums"}, 0, "album_1");
+        row("did you mean the plugin", {}, {"--plugin", "sampel", "list"}, 3, "^$", "did you mean \"sample\"\\?");
+        row("did you mean the verb", {}, {"brwose"}, 2, "^$", "did you mean \"browse\"\\?");
+        row("list", up, {"list"}, 0,
+            "^KIND .*\nplugin +libtuvo_test_plugin +libtuvo_test_plugin +com.oxbel.tuvo.plugin.libtuvo_test_plugin +-\n"
+            "plugin +libtuvo_sample_plugin [^\n]*\\(not running; started on demand\\)\n"
+            "source +s_one +libtuvo_test_plugin +com.oxbel.tuvo.source.Test-Plugin.s_one +Source One\nrenderer +r_one +\\S+ +"
+            + r1 + " +Renderer One\nrenderer +r_two .*\n$", "^$", none);
+        row("list renderers, json", up, {"list", "renderer", "--json"}, 0,
+            "^\\{\"bus_name\":\"" + r1 + "\",\"kind\":\"renderer\",\"name\":\"r_one\",\"owner\":\":1\\.\\d+\",\"plugin\":"
+            "\"libtuvo_test_plugin\",\"plugin_name\":\"Test Plugin\",\"title\":\"Renderer One\"\\}\n\\{[^\n]*\"title\":\"Renderer Two\"\\}\n$", "^$", none);
+        row("the name list prints", up, {"stop", "r_two"}, 0, "^$", "^$", {"r_two:stop()"});
+        row("ambiguous prefix", up, {"stop", "r_"}, 4, "^$", r1 + ".*" + r2, none);
+        row("missing renderer", up, {"stop", "nothing"}, 3, "^$", "nothing", none);
+        row("missing plugin", up, {"--plugin", "nosuch", "--json", "list"}, 3, "^$", "no plugin \"nosuch\"", none);
+        row("help", {}, {"--help"}, 0, "\n  browse .*\n  seek ");
+        row("help of a verb", {}, {"help", "seek"}, 0, "^Usage: tuvo-client \\[OPTIONS\\] seek");
+        row("usage", up, {"stop"}, 2, "^$", "stop needs RENDERER", none);
 
         const QStringList playlist = up + QStringList{"ctl|renderer/r_one|add_playlist|list_one|l:sample:///track_1"};
         const QStringList assigned = playlist + QStringList{"cli|assign-playlist|r_one|list_one", "ctl|renderer/r_one|clear_calls"};
@@ -389,150 +393,138 @@ private Q_SLOTS:
             {"goto", {"goto", "r_one", "2"}, "gotoIndex(2)"}};
         for (const auto &[name, args, call] : commands) {
             const bool navigates = QStringList{"next", "previous", "goto"}.contains(args.first());
-            QTest::newRow(name) << (navigates ? assigned : playlist) << args << 0 << "^$" << "^$" << QStringList{"r_one:" + call};
+            row(name, (navigates ? assigned : playlist), args, 0, "^$", "^$", {"r_one:" + call});
         }
 
         const QStringList queries = Answering;
-        QTest::newRow("status") << queries << QStringList{"status", "r_one"} << 0 << "^STATE.*\npaused +morning +1 +track_7\n$" << "^$" << QStringList();
-        QTest::newRow("status, json") << queries << QStringList{"status", "r_one", "--json"} << 0
-            << "^\\{\"object\":\"track_7\",\"playlist\":\"morning\",\"playlist_index\":1,\"state\":2,\"state_name\":\"paused\"\\}\n$" << "^$" << QStringList();
-        QTest::newRow("position") << queries << QStringList{"position", "r_one"} << 0 << "^42\n$" << "^$" << QStringList();
-        QTest::newRow("position, json") << queries << QStringList{"position", "r_one", "-j"} << 0 << "^\\{\"position\":42\\}\n$" << "^$" << QStringList();
-        QTest::newRow("media info") << queries << QStringList{"media-info", "r_one"} << 0
-            << "^KEY.*\nid +string +track_7\nartist +string +Ada\nartist +string +Ben\nduration +uint +212\ntitle +string +Low Tide\n$" << "^$" << QStringList();
-        QTest::newRow("media info, json") << queries << QStringList{"media-info", "r_one", "duration", "--json"} << 0
-            << "^\\{\"id\":\"track_7\",\"metadata\":\\{\"duration\":\\[212\\]\\},\"types\":\\{\"duration\":\\[\"uint\"\\]\\}\\}\n$" << "^$" << QStringList();
-        QTest::newRow("media info refused") << up + QStringList{"ctl|renderer/r_one|set_query_mode|media_info|refuse"}
-            << QStringList{"media-info", "r_one"} << 1 << "^$" << "failed to get media info" << QStringList();
-        QTest::newRow("status ended by a renderer error") << up + QStringList{"run", "until|renderer/r_one|outstanding|status|=1",
-                                                                            "ctl|renderer/r_one|emit_error|i:327|no status"}
-            << QStringList{"status", "r_one"} << 1 << "^$" << "Message cancelled\\." << QStringList();
+        row("status", queries, {"status", "r_one"}, 0, "^STATE.*\npaused +morning +1 +track_7\n$");
+        row("status, json", queries, {"status", "r_one", "--json"}, 0,
+            "^\\{\"object\":\"track_7\",\"playlist\":\"morning\",\"playlist_index\":1,\"state\":2,\"state_name\":\"paused\"\\}\n$");
+        row("position", queries, {"position", "r_one"}, 0, "^42\n$");
+        row("position, json", queries, {"position", "r_one", "-j"}, 0, "^\\{\"position\":42\\}\n$");
+        row("media info", queries, {"media-info", "r_one"}, 0,
+            "^KEY.*\nid +string +track_7\nartist +string +Ada\nartist +string +Ben\nduration +uint +212\ntitle +string +Low Tide\n$");
+        row("media info, json", queries, {"media-info", "r_one", "duration", "--json"}, 0,
+            "^\\{\"id\":\"track_7\",\"metadata\":\\{\"duration\":\\[212\\]\\},\"types\":\\{\"duration\":\\[\"uint\"\\]\\}\\}\n$");
+        row("media info refused", up + QStringList{"ctl|renderer/r_one|set_query_mode|media_info|refuse"}, {"media-info", "r_one"}, 1, "^$",
+            "failed to get media info");
+        row("status ended by a renderer error",
+            up + QStringList{"run", "until|renderer/r_one|outstanding|status|=1",
+            "ctl|renderer/r_one|emit_error|i:327|no status"}, {"status", "r_one"}, 1, "^$", "Message cancelled\\.");
 
         const QStringList browse = up + QStringList{"run", "op|browses"};
         QString ordered = "^INDEX[^\n]*\n";
         for (int i = 0; i < 25; ++i)
             ordered += QStringLiteral("%1 +item_%1 +index=%1 title=\"Item %1\"\n").arg(i);
-        QTest::newRow("browse in order") << browse + QStringList{"is|source/s_one|last_browse|[albums,low,[],3u,25u]", "ctl|source/s_one|deliver_results|$ID|i:25|i:24"}
-            << QStringList{"browse", "s_one", "albums", "--skip", "3", "--count", "25", "--predicate", "low"} << 0 << ordered + "$" << "^$" << QStringList();
+        row("browse in order", browse + QStringList{"is|source/s_one|last_browse|[albums,low,[],3u,25u]", "ctl|source/s_one|deliver_results|$ID|i:25|i:24"},
+            {"browse", "s_one", "albums", "--skip", "3", "--count", "25", "--predicate", "low"}, 0, ordered + "$");
         const QStringList everyType = browse + QStringList{"ctl|source/s_one|deliver_result|$ID|$ID|item_0|M|u:0|i:0"};
-        QTest::newRow("browse, every type") << everyType << QStringList{"browse", "s_one"} << 0
-            << "^INDEX[^\n]*\n0 +item_0 +bool=true double=0.25 int=-1 int64=1099511627775 string=\"Title 1\" uint=1 uint64=288230376151711744\n$"
-            << "^$" << QStringList();
-        QTest::newRow("browse, every type in json") << everyType << QStringList{"browse", "s_one", "--json"} << 0
-            << "^\\{\"id\":\"item_0\",\"index\":0,\"metadata\":\\{\"bool\":true,\"double\":0.25,\"int\":-1,\"int64\":1099511627775,"
-               "\"string\":\"Title 1\",\"uint\":1,\"uint64\":288230376151711744\\},\"remaining\":0,\"types\":\\{\"bool\":\"bool\","
-               "\"double\":\"double\",\"int\":\"int\",\"int64\":\"int64\",\"string\":\"string\",\"uint\":\"uint\",\"uint64\":\"uint64\"\\}\\}\n$"
-            << "^$" << QStringList();
+        row("browse, every type", everyType, {"browse", "s_one"}, 0,
+            "^INDEX[^\n]*\n0 +item_0 +bool=true double=0.25 int=-1 int64=1099511627775 string=\"Title 1\" uint=1 uint64=288230376151711744\n$");
+        row("browse, every type in json", everyType, {"browse", "s_one", "--json"}, 0,
+            "^\\{\"id\":\"item_0\",\"index\":0,\"metadata\":\\{\"bool\":true,\"double\":0.25,\"int\":-1,\"int64\":1099511627775,"
+            "\"string\":\"Title 1\",\"uint\":1,\"uint64\":288230376151711744\\},\"remaining\":0,\"types\":\\{\"bool\":\"bool\","
+            "\"double\":\"double\",\"int\":\"int\",\"int64\":\"int64\",\"string\":\"string\",\"uint\":\"uint\",\"uint64\":\"uint64\"\\}\\}\n$");
         const QStringList failing = browse + QStringList{"ctl|source/s_one|deliver_results|$ID|i:4|i:10", "ctl|source/s_one|deliver_error|$ID|$ID|u:7|backend gone"};
-        QTest::newRow("error after results") << failing << QStringList{"browse", "s_one"} << 1 << "^INDEX[^\n]*\n0 ([^\n]*\n){3}3 +item_3 [^\n]*\n$"
-                                             << "browse failed with error 7: backend gone" << QStringList();
-        QTest::newRow("error after results, json") << failing << QStringList{"browse", "s_one", "-j"} << 1
-            << "^(\\{\"id\".*\n){3}\\{\"id\":\"item_3\".*\n\\{\"error\":\\{\"code\":7,\"message\":\"[^\"]*backend gone\",\"type\":\"remote\"\\}\\}\n$"
-            << "browse failed with error 7: backend gone" << QStringList();
+        row("error after results", failing, {"browse", "s_one"}, 1, "^INDEX[^\n]*\n0 ([^\n]*\n){3}3 +item_3 [^\n]*\n$",
+            "browse failed with error 7: backend gone");
+        row("error after results, json", failing, {"browse", "s_one", "-j"}, 1,
+            "^(\\{\"id\".*\n){3}\\{\"id\":\"item_3\".*\n\\{\"error\":\\{\"code\":7,\"message\":\"[^\"]*backend gone\",\"type\":\"remote\"\\}\\}\n$",
+            "browse failed with error 7: backend gone");
         for (int signal : {SIGINT, SIGTERM})
-            QTest::newRow(signal == SIGINT ? "SIGINT cancels at the source" : "SIGTERM cancels at the source")
-                << browse + QStringList{"ctl|source/s_one|deliver_results|$ID|i:3|i:100", "out|\n2 ", "sig|" + QString::number(signal), "exit",
-                                        "is|source/s_one|cancelled_browses|[$IDu]"}
-                << QStringList{"browse", "s_one"} << 130 << "" << "cancelling the browse" << QStringList();
-        QTest::newRow("query") << up + QStringList{"run", "op|queries", "is|source/s_one|last_query|night ferry", "ctl|source/s_one|deliver_rows|$ID|i:12|i:11"}
-            << QStringList{"query", "s_one", "night ferry", "--json"} << 0 << "^(\\{\"index\":\\d+,\"values\":\\[\"[^\n]*\\]\\}\n){11}\\{\"index\":11,.*\n$" << "^$" << QStringList();
-        QTest::newRow("query error right after its last rows")
-            << up + QStringList{"run", "op|queries", "ctl|source/s_one|deliver_row|$ID|$ID|l:a|u:0|i:5", "ctl|source/s_one|deliver_query_error|$ID|$ID|i:-3|index lost"}
-            << QStringList{"query", "s_one", "x"} << 1 << "\"a\"" << "query failed with error -3: index lost" << QStringList();
+            row(signal == SIGINT ? "SIGINT cancels at the source" : "SIGTERM cancels at the source",
+                browse + QStringList{"ctl|source/s_one|deliver_results|$ID|i:3|i:100", "out|\n2 ", "sig|" + QString::number(signal), "exit",
+                "is|source/s_one|cancelled_browses|[$IDu]"}, {"browse", "s_one"}, 130, "", "cancelling the browse");
+        row("query", up + QStringList{"run", "op|queries", "is|source/s_one|last_query|night ferry", "ctl|source/s_one|deliver_rows|$ID|i:12|i:11"},
+            {"query", "s_one", "night ferry", "--json"}, 0, "^(\\{\"index\":\\d+,\"values\":\\[\"[^\n]*\\]\\}\n){11}\\{\"index\":11,.*\n$");
+        row("query error right after its last rows",
+            up + QStringList{"run", "op|queries", "ctl|source/s_one|deliver_row|$ID|$ID|l:a|u:0|i:5", "ctl|source/s_one|deliver_query_error|$ID|$ID|i:-3|index lost"},
+            {"query", "s_one", "x"}, 1, "\"a\"", "query failed with error -3: index lost");
 
         const QStringList volume = up + QStringList{"ctl|properties/r_one|set_value|volume|v:80"};
-        QTest::newRow("get") << volume << QStringList{"get", "r_one", "volume"} << 0 << "^80\n$" << "^$" << QStringList();
-        QTest::newRow("get, json") << volume << QStringList{"get", "r_one", "volume", "--json"} << 0
-                                   << "^\\{\"property\":\"volume\",\"type\":\"int\",\"value\":80\\}\n$" << "^$" << QStringList();
-        QTest::newRow("set as the type it has") << volume << QStringList{"set", "r_one", "volume", "40"} << 0 << "^$" << "^$" << QStringList();
-        QTest::newRow("set as a type") << volume + QStringList{"cli|set|r_one|volume|40", "run", "exit", "is|properties/r_one|writes|[volume,volume];[40,41u]"}
-            << QStringList{"set", "r_one", "volume", "41", "--type", "uint"} << 0 << "^$" << "^$" << QStringList();
-        QTest::newRow("set a word as a number") << volume << QStringList{"set", "r_one", "volume", "loud"} << 2 << "^$" << "" << QStringList();
-        QTest::newRow("set refused") << volume + QStringList{"ctl|properties/r_one|set_write_result|b:false"}
-            << QStringList{"set", "r_one", "volume", "500", "--type", "int"} << 1 << "^$" << "did not accept" << QStringList();
-        QTest::newRow("watch a property") << volume + QStringList{"run", "out|value    renderer r_one volume=80 (int)", "wait|100",
-                "ctl|properties/r_one|emit_change|mute|v:true", "ctl|properties/r_one|emit_change|volume|v:55",
-                "out|signal   renderer r_one property_changed volume=55 (int)", "sig|2"}
-            << QStringList{"watch", "r_one", "volume"} << 0 << "^(?!.*mute)" << "^$" << QStringList();
+        row("get", volume, {"get", "r_one", "volume"}, 0, "^80\n$");
+        row("get, json", volume, {"get", "r_one", "volume", "--json"}, 0, "^\\{\"property\":\"volume\",\"type\":\"int\",\"value\":80\\}\n$");
+        row("set as the type it has", volume, {"set", "r_one", "volume", "40"}, 0);
+        row("set as a type", volume + QStringList{"cli|set|r_one|volume|40", "run", "exit", "is|properties/r_one|writes|[volume,volume];[40,41u]"},
+            {"set", "r_one", "volume", "41", "--type", "uint"}, 0);
+        row("set a word as a number", volume, {"set", "r_one", "volume", "loud"}, 2, "^$", "");
+        row("set refused", volume + QStringList{"ctl|properties/r_one|set_write_result|b:false"}, {"set", "r_one", "volume", "500", "--type", "int"}, 1, "^$",
+            "did not accept");
+        row("watch a property",
+            volume + QStringList{"run", "out|value    renderer r_one volume=80 (int)", "wait|100",
+            "ctl|properties/r_one|emit_change|mute|v:true", "ctl|properties/r_one|emit_change|volume|v:55",
+            "out|signal   renderer r_one property_changed volume=55 (int)", "sig|2"}, {"watch", "r_one", "volume"}, 0, "^(?!.*mute)");
 
         const QStringList frozen = up + QStringList{"freeze"};
-        QTest::newRow("frozen renderer") << frozen + QStringList{"max|2000"} << QStringList{"--timeout", "1", "status", "r_one"} << 5 << "^$"
-                                         << r1 + " did not answer within 1 s" << QStringList();
-        QTest::newRow("frozen plugin") << frozen + QStringList{"max|1500"} << QStringList{"-t", "0.5", "--plugin", "test", "stop", "r_one"} << 5 << "^$"
-                                       << "com.oxbel.tuvo.plugin.libtuvo_test_plugin" << QStringList();
-        QTest::newRow("--plugin activates for the command") << QStringList{"wrapper", "run", "exit", "name|" + r1 + "|0"}
-            << QStringList{"--plugin", "test", "stop", "r_one"} << 0 << "^$" << "^$" << QStringList();
-        QTest::newRow("--plugin waits for a late object")
-            << up + QStringList{"run", "wait|200", "ctl|plugin|add_object|renderer|r_late|Test Plugin|Late", "exit", "is|renderer/r_late|calls|[stop()]"}
-            << QStringList{"--plugin", "libtuvo_test_plugin", "stop", "r_late"} << 0 << "^$" << "^$" << QStringList();
-        QTest::newRow("--plugin, an object that never comes") << up << QStringList{"-t", "0.3", "-p", "test", "stop", "r_never"} << 3 << "^$" << "r_never" << QStringList();
-        QTest::newRow("--plugin, a plugin that fails") << QStringList{"failing", "max|10000", "run", "exit", "wrapperexit|1"}
-            << QStringList{"-t", "20", "--plugin", "unlisted", "stop", "r_one"} << 3 << "^$"
-            << "the process of the plugin libtuvo_unlisted_plugin left the bus" << QStringList();
-        QTest::newRow("activate holds the plugin") << QStringList{"wrapper", "run", "out|" + r2, "name|" + r1 + "|1",
-                                                                  "err|keeping libtuvo_test_plugin active", "sig|2", "exit", "name|" + r1 + "|0"}
-            << QStringList{"activate", "test"} << 0 << "" << "" << QStringList();
-        QTest::newRow("activate starts again what the bus can start")
-            << QStringList{"run", "err|keeping libtuvo_test_plugin active", "killowner|com.oxbel.tuvo.plugin.libtuvo_test_plugin",
-                           "err|libtuvo_test_plugin is active again", "sig|2"} << QStringList{"activate", "test"} << 0 << "" << "" << QStringList();
-        QTest::newRow("activate ends when nothing can start it again")
-            << QStringList{"unlisted", "run", "err|keeping libtuvo_unlisted_plugin active", "kill"} << QStringList{"activate", "unlisted"} << 7 << ""
-            << "the bus cannot start it again" << QStringList();
+        row("frozen renderer", frozen + QStringList{"max|2000"}, {"--timeout", "1", "status", "r_one"}, 5, "^$", r1 + " did not answer within 1 s");
+        row("frozen plugin", frozen + QStringList{"max|1500"}, {"-t", "0.5", "--plugin", "test", "stop", "r_one"}, 5, "^$",
+            "com.oxbel.tuvo.plugin.libtuvo_test_plugin");
+        row("--plugin activates for the command", {"wrapper", "run", "exit", "name|" + r1 + "|0"}, {"--plugin", "test", "stop", "r_one"}, 0);
+        row("--plugin waits for a late object",
+            up + QStringList{"run", "wait|200", "ctl|plugin|add_object|renderer|r_late|Test Plugin|Late", "exit", "is|renderer/r_late|calls|[stop()]"},
+            {"--plugin", "libtuvo_test_plugin", "stop", "r_late"}, 0);
+        row("--plugin, an object that never comes", up, {"-t", "0.3", "-p", "test", "stop", "r_never"}, 3, "^$", "r_never");
+        row("--plugin, a plugin that fails", {"failing", "max|10000", "run", "exit", "wrapperexit|1"}, {"-t", "20", "--plugin", "unlisted", "stop", "r_one"}, 3,
+            "^$", "the process of the plugin libtuvo_unlisted_plugin left the bus");
+        row("activate holds the plugin",
+            {"wrapper", "run", "out|" + r2, "name|" + r1 + "|1",
+            "err|keeping libtuvo_test_plugin active", "sig|2", "exit", "name|" + r1 + "|0"}, {"activate", "test"}, 0, "", "");
+        row("activate starts again what the bus can start",
+            {"run", "err|keeping libtuvo_test_plugin active", "killowner|com.oxbel.tuvo.plugin.libtuvo_test_plugin",
+            "err|libtuvo_test_plugin is active again", "sig|2"}, {"activate", "test"}, 0, "", "");
+        row("activate ends when nothing can start it again", {"unlisted", "run", "err|keeping libtuvo_unlisted_plugin active", "kill"},
+            {"activate", "unlisted"}, 7, "", "the bus cannot start it again");
 
-        QTest::newRow("watch objects and restarts")
-            << QStringList{"wrapper", "run", "out|present  plugin   libtuvo_test_plugin", "activate", "out|appeared renderer r_one " + r1,
-                           "out|hello    renderer r_two " + r2, "out|appeared source   s_one com.oxbel.tuvo.source.Test-Plugin.s_one",
-                           "ctl|plugin|remove_object|r_two", "out|vanished renderer r_two " + r2, "complete", "kill", "out|vanished plugin   libtuvo_test_plugin",
-                           "out|vanished renderer r_one", "wrapper", "activate", "out|appeared plugin   libtuvo_test_plugin", "wait|500", "sig|2"}
-            << QStringList{"watch"} << 0 << "vanished plugin.*appeared plugin.*appeared renderer r_one [^\n]*\n" << "^$" << QStringList();
+        row("watch objects and restarts",
+            {"wrapper", "run", "out|present  plugin   libtuvo_test_plugin", "activate", "out|appeared renderer r_one " + r1,
+            "out|hello    renderer r_two " + r2, "out|appeared source   s_one com.oxbel.tuvo.source.Test-Plugin.s_one",
+            "ctl|plugin|remove_object|r_two", "out|vanished renderer r_two " + r2, "complete", "kill", "out|vanished plugin   libtuvo_test_plugin",
+            "out|vanished renderer r_one", "wrapper", "activate", "out|appeared plugin   libtuvo_test_plugin", "wait|500", "sig|2"}, {"watch"}, 0,
+            "vanished plugin.*appeared plugin.*appeared renderer r_one [^\n]*\n");
         const QStringList signalling = up + QStringList{"run", "out|present", "wait|100", "ctl|renderer/r_two|emit_state_changed|i:2",
             "ctl|renderer/r_one|emit_state_changed|i:1", "ctl|renderer/r_one|emit_media_changed|i:3|track_3",
             "ctl|renderer/r_one|emit_metadata_changed|artist|L:Ada,5", "ctl|renderer/r_one|emit_buffering_info|d:0.5",
             "ctl|renderer/r_one|emit_error|i:104|broken", "out|broken", "sig|15"};
-        QTest::newRow("watch a renderer's signals") << signalling << QStringList{"watch", "r_one"} << 0
-            << "^(?!.*r_two).*\n\\S+ signal   renderer r_one state_changed state=1 \\(playing\\)\n\\S+ signal   renderer r_one media_changed index=3 "
-               "objectId=\"track_3\"\n\\S+ signal   renderer r_one metadata_changed key=\"artist\" values=\\[\"Ada\", 5\\]\n\\S+ signal   renderer "
-               "r_one buffering_info status=0.5\n\\S+ signal   renderer r_one error code=104 message=\"broken\"\n$" << "^$" << QStringList();
-        QTest::newRow("watch signals, json") << signalling << QStringList{"watch", "--json"} << 0
-            << "\\{\"args\":\\[\"artist\",\\[\"Ada\",5\\]\\],\"bus_name\":\"" + r1 + "\",\"event\":\"signal\",\"interface\":"
-               "\"com.oxbel.tuvo.renderer\"[^\n]*\"signal\":\"metadata_changed\",[^\n]*\"types\":\\[\"string\",\"list\"\\]" << "^$" << QStringList();
+        row("watch a renderer's signals", signalling, {"watch", "r_one"}, 0,
+            "^(?!.*r_two).*\n\\S+ signal   renderer r_one state_changed state=1 \\(playing\\)\n\\S+ signal   renderer r_one media_changed index=3 "
+            "objectId=\"track_3\"\n\\S+ signal   renderer r_one metadata_changed key=\"artist\" values=\\[\"Ada\", 5\\]\n\\S+ signal   renderer "
+            "r_one buffering_info status=0.5\n\\S+ signal   renderer r_one error code=104 message=\"broken\"\n$");
+        row("watch signals, json", signalling, {"watch", "--json"}, 0,
+            "\\{\"args\":\\[\"artist\",\\[\"Ada\",5\\]\\],\"bus_name\":\"" + r1 + "\",\"event\":\"signal\",\"interface\":"
+            "\"com.oxbel.tuvo.renderer\"[^\n]*\"signal\":\"metadata_changed\",[^\n]*\"types\":\\[\"string\",\"list\"\\]");
 
-        QTest::newRow("complete a verb") << QStringList() << QStringList{"@complete", "br"} << 0 << "^browse\n$" << "" << QStringList();
-        QTest::newRow("complete an option") << QStringList() << QStringList{"@complete", "browse", "x", "--sk"} << 0 << "^--skip\n$" << "" << QStringList();
-        QTest::newRow("complete a kind") << QStringList() << QStringList{"@complete", "list", "re"} << 0 << "^renderer\n$" << "" << QStringList();
-        QTest::newRow("complete a type") << QStringList() << QStringList{"@complete", "set", "r_one", "v", "1", "--type", "ui"} << 0
-                                         << "^uint16\nuint\nuint64\n$" << "" << QStringList();
-        QTest::newRow("complete renderers") << up << QStringList{"@complete", "play", "r_"} << 0 << "^r_one\nr_two\n$" << "" << QStringList();
-        QTest::newRow("complete a bus name") << up << QStringList{"@complete", "-t", "2", "stop", r1.chopped(2)} << 0 << "^" + r1 + "\n$" << "" << QStringList();
-        QTest::newRow("complete sources") << up << QStringList{"@complete", "browse", ""} << 0
-                                          << "^s_one\ncom.oxbel.tuvo.source.Test-Plugin.s_one\n$" << "" << QStringList();
-        QTest::newRow("complete a plugin") << up << QStringList{"@complete", "--plugin", "libtuvo_t"} << 0 << "^libtuvo_test_plugin\n$" << "" << QStringList();
+        row("complete a verb", {}, {"@complete", "br"}, 0, "^browse\n$", "");
+        row("complete an option", {}, {"@complete", "browse", "x", "--sk"}, 0, "^--skip\n$", "");
+        row("complete a kind", {}, {"@complete", "list", "re"}, 0, "^renderer\n$", "");
+        row("complete a type", {}, {"@complete", "set", "r_one", "v", "1", "--type", "ui"}, 0, "^uint16\nuint\nuint64\n$", "");
+        row("complete renderers", up, {"@complete", "play", "r_"}, 0, "^r_one\nr_two\n$", "");
+        row("complete a bus name", up, {"@complete", "-t", "2", "stop", r1.chopped(2)}, 0, "^" + r1 + "\n$", "");
+        row("complete sources", up, {"@complete", "browse", ""}, 0, "^s_one\ncom.oxbel.tuvo.source.Test-Plugin.s_one\n$", "");
+        row("complete a plugin", up, {"@complete", "--plugin", "libtuvo_t"}, 0, "^libtuvo_test_plugin\n$", "");
 
         // Each key's mapping is the metadata table's (tst_tuvompris); here, that it reaches playerctl.
         const QStringList mpris = Mpris;
         const QStringList player{"@playerctl", "-p", "tuvo.r_one"};
-        QTest::newRow("mpris status") << mpris << player + QStringList{"status"} << 0 << "^Paused\n$" << "^$" << QStringList();
-        QTest::newRow("mpris artists") << mpris << player + QStringList{"metadata", "xesam:artist"} << 0 << "^Ada, Ben\n$" << "^$" << QStringList();
-        QTest::newRow("mpris length") << mpris << player + QStringList{"metadata", "mpris:length"} << 0 << "^212000000\n$" << "^$" << QStringList();
-        QTest::newRow("mpris formatted") << mpris << player + QStringList{"metadata", "--format", "{{artist}} - {{title}}"} << 0
-                                         << "^Ada, Ben - Low Tide\n$" << "^$" << QStringList();
+        row("mpris status", mpris, player + QStringList{"status"}, 0, "^Paused\n$");
+        row("mpris artists", mpris, player + QStringList{"metadata", "xesam:artist"}, 0, "^Ada, Ben\n$");
+        row("mpris length", mpris, player + QStringList{"metadata", "mpris:length"}, 0, "^212000000\n$");
+        row("mpris formatted", mpris, player + QStringList{"metadata", "--format", "{{artist}} - {{title}}"}, 0, "^Ada, Ben - Low Tide\n$");
         const QList<std::pair<QStringList, QString>> mprisCommands{
             {{"play"}, "play()"}, {{"pause"}, "pause()"}, {{"play-pause"}, "play()"}, {{"stop"}, "stop()"}, {{"next"}, "next()"},
             {{"previous"}, "previous()"}, {{"position", "10"}, "setPosition(10, 0)"}, {{"position", "5+"}, "setPosition(5, 1)"},
             {{"position", "3-"}, "setPosition(3, 2)"}, {{"open", "file:///m/x.ogg"}, "playUri(\"file:///m/x.ogg\", 0)"}};
         for (const auto &[command, call] : mprisCommands)
-            QTest::newRow(qPrintable("mpris " + command.join(' '))) << mpris + QStringList{"run", "exit", "until|renderer/r_one|calls|~" + call}
-                                                                   << player + command << 0 << "" << "" << QStringList();
-        QTest::newRow("mpris follows each state, and an error stops it")
-            << mpris + QStringList{"run", "out|Paused\n", "ctl|renderer/r_one|emit_state_changed|i:1", "out|Paused\nPlaying\n",
-                                   "ctl|renderer/r_one|emit_state_changed|i:2", "out|Playing\nPaused\n", "ctl|renderer/r_one|emit_state_changed|i:0",
-                                   "out|Paused\nStopped\n", "ctl|renderer/r_one|emit_state_changed|i:1", "out|Stopped\nPlaying\n",
-                                   "ctl|renderer/r_one|emit_error|i:104|playback failed", "out|Playing\nStopped\n", "sig|15", "exit",
-                                   "name|com.oxbel.tuvo.mpris|1"}
-            << player + QStringList{"--follow", "status"} << -1 << "" << "" << QStringList();
-        QTest::newRow("mpris player leaves with the plugin, the bridge stays")
-            << mpris + QStringList{"drop", "name|" + Player + "|0", "run", "exit", "name|com.oxbel.tuvo.mpris|1"} << QStringList{"@playerctl", "-l"} << 0
-            << "^(?!.*tuvo)" << "No players found" << QStringList();
+            row(qPrintable("mpris " + command.join(' ')), mpris + QStringList{"run", "exit", "until|renderer/r_one|calls|~" + call}, player + command, 0, "",
+                "");
+        row("mpris follows each state, and an error stops it",
+            mpris + QStringList{"run", "out|Paused\n", "ctl|renderer/r_one|emit_state_changed|i:1", "out|Paused\nPlaying\n",
+            "ctl|renderer/r_one|emit_state_changed|i:2", "out|Playing\nPaused\n", "ctl|renderer/r_one|emit_state_changed|i:0",
+            "out|Paused\nStopped\n", "ctl|renderer/r_one|emit_state_changed|i:1", "out|Stopped\nPlaying\n",
+            "ctl|renderer/r_one|emit_error|i:104|playback failed", "out|Playing\nStopped\n", "sig|15", "exit",
+            "name|com.oxbel.tuvo.mpris|1"}, player + QStringList{"--follow", "status"}, -1, "", "");
+        row("mpris player leaves with the plugin, the bridge stays",
+            mpris + QStringList{"drop", "name|" + Player + "|0", "run", "exit", "name|com.oxbel.tuvo.mpris|1"}, {"@playerctl", "-l"}, 0, "^(?!.*tuvo)",
+            "No players found");
     }
 
     void runs()
