@@ -101,6 +101,7 @@ private Q_SLOTS:
 
         QTest::newRow("nothing") << QStringList() << "no verb given";
         QTest::newRow("unknown verb") << QStringList{"brows"} << "unknown verb \"brows\"";
+        QTest::newRow("unknown verb, a likely one") << QStringList{"brwose"} << "unknown verb \"brwose\"; did you mean \"browse\"?";
         QTest::newRow("unknown option") << QStringList{"list", "--all"} << "unknown option --all";
         QTest::newRow("unknown short option") << QStringList{"list", "-x"} << "unknown option -x";
         QTest::newRow("option of another verb") << QStringList{"play", "r", "--skip", "1"}

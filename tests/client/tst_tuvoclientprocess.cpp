@@ -354,10 +354,10 @@ private Q_SLOTS:
             "\\{\"activatable\":true,\"bus_name\":\"com.oxbel.tuvo.plugin.libtuvo_sample_plugin\"");
         row("browse starts the wrapper", {}, {"--plugin", "sample", "browse", "sample_source", "albums"}, 0, "album_1");
         row("did you mean the plugin", {}, {"--plugin", "sampel", "list"}, 3, "^$", "did you mean \"sample\"\\?");
-        row("did you mean the verb", {}, {"brwose"}, 2, "^$", "did you mean \"browse\"\\?");
         row("list", up, {"list"}, 0,
             "^KIND .*\nplugin +libtuvo_test_plugin +libtuvo_test_plugin +com.oxbel.tuvo.plugin.libtuvo_test_plugin +-\n"
-            "plugin +libtuvo_sample_plugin [^\n]*\\(not running; started on demand\\)\n"
+            "(plugin [^\n]*started on demand\\)\n)*plugin +libtuvo_sample_plugin [^\n]*\\(not running; started on demand\\)\n"
+            "(plugin [^\n]*started on demand\\)\n)*"
             "source +s_one +libtuvo_test_plugin +com.oxbel.tuvo.source.Test-Plugin.s_one +Source One\nrenderer +r_one +\\S+ +"
             + r1 + " +Renderer One\nrenderer +r_two .*\n$", "^$", none);
         row("list renderers, json", up, {"list", "renderer", "--json"}, 0,
