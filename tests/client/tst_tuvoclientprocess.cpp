@@ -2,7 +2,8 @@
 // plugin on a private bus. Each row is a script: start the wrapper, drive the test plugin
 // through its controls, run tuvo-client, the bash completion or playerctl (alongside the
 // script from "run" on), then check its exit status and output and what reached the
-// renderers.
+// renderers. A few cases use the same steps to reach tuvo-mpris's playlists and clock,
+// and to browse at length into a proxy-source object of this process.
 #include "BusClient.h"
 #include "TestBus.h"
 #include "TestPaths.h"
