@@ -441,8 +441,7 @@ private Q_SLOTS:
         const QStringList volume = up + QStringList{"ctl|properties/r_one|set_value|volume|v:80"};
         row("get", volume, {"get", "r_one", "volume"}, 0, "^80\n$");
         row("get, json", volume, {"get", "r_one", "volume", "--json"}, 0, "^\\{\"property\":\"volume\",\"type\":\"int\",\"value\":80\\}\n$");
-        row("set as the type it has", volume, {"set", "r_one", "volume", "40"}, 0);
-        row("set as a type", volume + QStringList{"cli|set|r_one|volume|40", "run", "exit", "is|properties/r_one|writes|[volume,volume];[40,41u]"},
+        row("set as the type it has, then as a type", volume + QStringList{"cli|set|r_one|volume|40", "run", "exit", "is|properties/r_one|writes|[volume,volume];[40,41u]"},
             {"set", "r_one", "volume", "41", "--type", "uint"}, 0);
         row("set a word as a number", volume, {"set", "r_one", "volume", "loud"}, 2, "^$", "");
         row("set refused", volume + QStringList{"ctl|properties/r_one|set_write_result|b:false"}, {"set", "r_one", "volume", "500", "--type", "int"}, 1, "^$",
