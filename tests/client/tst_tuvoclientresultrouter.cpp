@@ -30,10 +30,6 @@ private Q_SLOTS:
             << QStringList{"expect A", "route A s1 B 7", "recv s2 B 7 x", "recv s1 B 8 y", "recv s1 Q 7 z",
                            "recv s1 B 7 a"}
             << QStringList{"A:a"} << 0;
-        QTest::newRow("two sources' operations with the same id stay apart")
-            << QStringList{"expect A", "expect B", "route A s1 B 7", "route B s2 B 7", "recv s2 B 7 b",
-                           "recv s1 B 7 a"}
-            << QStringList{"B:b", "A:a"} << 0;
         QTest::newRow("a browse and a query with the same id stay apart")
             << QStringList{"expect A", "expect B", "recv s1 Q 7 q", "route A s1 B 7", "route B s1 Q 7",
                            "recv s1 B 7 a"}

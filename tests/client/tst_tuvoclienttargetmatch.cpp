@@ -57,7 +57,6 @@ private Q_SLOTS:
                                                         << QStringList{"com.oxbel.tuvo.renderer.Test-Plugin.both", source + "Test-Plugin.both"};
         QTest::newRow("one kind of two") << renderers << "both" << found << QStringList{"com.oxbel.tuvo.renderer.Test-Plugin.both"};
         QTest::newRow("missing") << sources << "nothing" << none << QStringList();
-        QTest::newRow("a renderer is no source") << sources << "sample_renderer" << none << QStringList();
         QTest::newRow("middle of a name is no prefix") << sources << "source" << none << QStringList();
         QTest::newRow("empty") << sources << "" << none << QStringList();
         QTest::newRow("plugin name") << plugins << "libtuvo_test_plugin" << found << QStringList{plugin + "libtuvo_test_plugin"};

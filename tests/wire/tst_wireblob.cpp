@@ -1,7 +1,6 @@
 #include <TuvoMetadataDecoder.h>
 #include <TuvoMetadataEncoder.h>
 
-#include <QDateTime>
 #include <QRegularExpression>
 #include <QTest>
 #include <QtEndian>
@@ -110,25 +109,17 @@ private Q_SLOTS:
         QTest::newRow("bool true") << QVariant(true) << 0x14 << hex("01 00 00 00") << QVariant(true);
         QTest::newRow("bool false") << QVariant(false) << 0x14 << hex("00 00 00 00") << QVariant(false);
         QTest::newRow("int -2") << QVariant(-2) << 0x18 << hex("fe ff ff ff") << QVariant(-2);
-        QTest::newRow("int max") << QVariant(INT_MAX) << 0x18 << hex("ff ff ff 7f") << QVariant(INT_MAX);
         QTest::newRow("uint big") << QVariant(0xdeadbeefu) << 0x1c << hex("ef be ad de") << QVariant(0xdeadbeefu);
         QTest::newRow("int64") << QVariant(qlonglong(0x0102030405060708LL)) << 0x28
                                << hex("08 07 06 05 04 03 02 01") << QVariant(qlonglong(0x0102030405060708LL));
-        QTest::newRow("int64 -1") << QVariant(qlonglong(-1)) << 0x28 << hex("ff ff ff ff ff ff ff ff")
-                                  << QVariant(qlonglong(-1));
         QTest::newRow("uint64") << QVariant(qulonglong(0x8000000000000001ULL)) << 0x2c
                                 << hex("01 00 00 00 00 00 00 80") << QVariant(qulonglong(0x8000000000000001ULL));
-        QTest::newRow("double 1.5") << QVariant(1.5) << 0x3c << hex("00 00 00 00 00 00 f8 3f") << QVariant(1.5);
         QTest::newRow("double -0.1") << QVariant(-0.1) << 0x3c << hex("9a 99 99 99 99 99 b9 bf") << QVariant(-0.1);
-        QTest::newRow("double tiny") << QVariant(4.9e-324) << 0x3c << hex("01 00 00 00 00 00 00 00")
-                                     << QVariant(4.9e-324);
         QTest::newRow("char") << QVariant::fromValue(QChar(u'x')) << 0x0c << hex("78") << QVariant::fromValue(QChar(u'x'));
         QTest::newRow("char latin-1") << QVariant::fromValue(QChar(0xe9)) << 0x0c << hex("e9")
                                       << QVariant::fromValue(QChar(0xe9));
         QTest::newRow("char beyond latin-1") << QVariant::fromValue(QChar(0x20ac)) << 0x0c << hex("3f")
                                              << QVariant::fromValue(QChar(u'?'));
-        QTest::newRow("string") << QVariant(QStringLiteral("abc")) << 0x40 << hex("61 62 63 00")
-                                << QVariant(QStringLiteral("abc"));
         QTest::newRow("empty string") << QVariant(QString()) << 0x40 << hex("00") << QVariant(QString(""));
         QTest::newRow("string latin-1") << QVariant(QStringLiteral("caf\u00e9")) << 0x40 << hex("63 61 66 e9 00")
                                         << QVariant(QStringLiteral("caf\u00e9"));
@@ -183,19 +174,16 @@ private Q_SLOTS:
         QCOMPARE(TuvoMetadataEncoder::encode(map), blob);
     }
 
-    // What cannot be encoded is left out with a warning; the rest of the blob stands.
+    // What cannot be encoded is left out with a warning; the rest of the blob stands. One row per
+    // kind of value a converting encoder would take: none, a number, something with a text form.
     void entriesLeftOut_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("warning");
-        QTest::newRow("string list") << "b" << QVariant(QStringList{QStringLiteral("x")}) << UnknownType;
         QTest::newRow("invalid") << "b" << QVariant() << UnknownType;
-        QTest::newRow("map") << "b" << QVariant(QVariantMap{{QStringLiteral("k"), 1}}) << UnknownType;
         QTest::newRow("bytes") << "b" << QVariant(QByteArray("raw")) << UnknownType;
-        QTest::newRow("date") << "b" << QVariant(QDateTime::fromSecsSinceEpoch(0)) << UnknownType;
         QTest::newRow("float") << "b" << QVariant(1.5f) << UnknownType;
-        QTest::newRow("short") << "b" << QVariant::fromValue(short(3)) << UnknownType;
         QTest::newRow("c char") << "b" << QVariant::fromValue('c') << UnknownType;
         // A NUL would end the key or string early and shift every later entry.
         QTest::newRow("nul in key") << QString::fromUtf16(u"b\0x", 3) << QVariant(QStringLiteral("v"))
@@ -243,9 +231,7 @@ private Q_SLOTS:
         const QByteArray good = entryOfK(0x18, hex("01000000"));
         QTest::newRow("key without its 0 byte") << QByteArray("title") << "no terminating 0";
         QTest::newRow("no count") << QByteArray("k\0", 2) << "before its type tag";
-        QTest::newRow("count cut short") << QByteArray("k\0\1\0", 4) << "before its type tag";
         QTest::newRow("count 0") << QByteArray("k\0", 2) + hex("00000000 18000000 01000000") << "0 values";
-        QTest::newRow("count 2") << QByteArray("k\0", 2) + hex("02000000 18000000 01000000 02000000") << "2 values";
         QTest::newRow("unknown tag") << entryOfK(0x50, hex("01000000")) << "unknown type tag 80";
         QTest::newRow("tag with high bytes") << QByteArray("k\0", 2) + hex("01000000 18000001 01000000")
                                              << "unknown type tag";

@@ -9,42 +9,31 @@ class tst_WireNames : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void pluginAndLogNames_data()
+    void pluginNames_data()
     {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("logFile");
+        QTest::addColumn<QString>("shortName");
         QTest::newRow("path") << "/usr/lib/tuvo/libtuvo-sample-plugin.so" << "libtuvo_sample_plugin"
-                              << "/h/libtuvo-sample-plugin.log";
-        QTest::newRow("relative") << "./build/libfoo-bar.so" << "libfoo_bar" << "/h/libfoo-bar.log";
-        QTest::newRow("no suffix") << "libplain" << "libplain" << "/h/libplain.log";
-        QTest::newRow("versioned") << "libtuvo-x.so.1" << "libtuvo_x.1" << "/h/libtuvo-x.1.log";
-        QTest::newRow("every .so") << "libtuvo.sound.so" << "libtuvound" << "/h/libtuvound.log";
-        QTest::newRow("upper case kept") << "libTuvo.SO" << "libTuvo.SO" << "/h/libTuvo.SO.log";
-        QTest::newRow("trailing slash") << "/usr/lib/" << "" << "/h/.log";
-        QTest::newRow("double slash") << "a//b" << "b" << "/h/b.log";
+                              << "/h/libtuvo-sample-plugin.log" << "sample";
+        QTest::newRow("no suffix") << "libplain" << "libplain" << "/h/libplain.log" << "plain";
+        QTest::newRow("versioned") << "libtuvo-x.so.1" << "libtuvo_x.1" << "/h/libtuvo-x.1.log" << "x.1";
+        QTest::newRow("every .so") << "libtuvo.sound.so" << "libtuvound" << "/h/libtuvound.log" << "tuvound";
+        QTest::newRow("upper case kept") << "libTuvo.SO" << "libTuvo.SO" << "/h/libTuvo.SO.log" << "Tuvo.SO";
+        QTest::newRow("trailing slash") << "/usr/lib/" << "" << "/h/.log" << "";
+        QTest::newRow("double slash") << "a//b" << "b" << "/h/b.log" << "b";
+        QTest::newRow("nothing left of the short name") << "libtuvo--plugin.so" << "libtuvo__plugin" << "/h/libtuvo--plugin.log"
+                                                        << "libtuvo__plugin";
     }
-    void pluginAndLogNames()
+    void pluginNames()
     {
         QFETCH(QString, argument);
         QFETCH(QString, name);
         QFETCH(QString, logFile);
+        QFETCH(QString, shortName);
         QCOMPARE(TuvoBusNames::pluginName(argument), name);
         QCOMPARE(TuvoBusNames::logFilePath(argument, QStringLiteral("/h")), logFile);
-    }
-
-    void shortPluginName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("shortName");
-        QTest::newRow("ours") << "libtuvo_sample_plugin" << "sample";
-        QTest::newRow("lib only") << "libfoo" << "foo";
-        QTest::newRow("nothing left") << "libtuvo__plugin" << "libtuvo__plugin";
-    }
-    void shortPluginName()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, shortName);
         QCOMPARE(TuvoBusNames::shortPluginName(name), shortName);
     }
 

@@ -12,34 +12,6 @@
 #include <QDBusVariant>
 #include <QTest>
 
-// (sa{sav}) written with a key twice, as a peer may send it.
-struct RepeatedKeys
-{
-    QString uuid;
-    QList<QPair<QString, QVariantList>> entries;
-};
-Q_DECLARE_METATYPE(RepeatedKeys)
-
-QDBusArgument &operator<<(QDBusArgument &argument, const RepeatedKeys &info)
-{
-    argument.beginStructure();
-    argument << info.uuid;
-    argument.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QVariantList>());
-    for (const auto &entry : info.entries) {
-        argument.beginMapEntry();
-        argument << entry.first;
-        argument.beginArray(QMetaType::fromType<QDBusVariant>());
-        for (const QVariant &value : entry.second)
-            argument << QDBusVariant(value);
-        argument.endArray();
-        argument.endMapEntry();
-    }
-    argument.endMap();
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument &operator>>(const QDBusArgument &argument, RepeatedKeys &) { return argument; }
-
 namespace {
 const QString Path = QStringLiteral("/test/wire");
 const QString Interface = QStringLiteral("org.example.wire");
@@ -97,7 +69,6 @@ private Q_SLOTS:
         TuvoBrowseResultDBusStruct::registerDBusTypes();
         TuvoQueryResultDBusStruct::registerDBusTypes();
         TuvoMediaInfoDBusStruct::registerMetaType();
-        qDBusRegisterMetaType<RepeatedKeys>();
         QVERIFY(receiver.isConnected());
         // Registering again changes nothing.
         QCOMPARE(TuvoBrowseResultDBusStruct::registerDBusTypes(), qMetaTypeId<QList<TuvoBrowseResultDBusStruct>>());
@@ -135,10 +106,22 @@ private Q_SLOTS:
         QTest::newRow("media info") << variantOf(info) << "(sa{sav})" << variantOf(info);
         QTest::newRow("empty media info") << variantOf(TuvoMediaInfoDBusStruct()) << "(sa{sav})"
                                           << variantOf(TuvoMediaInfoDBusStruct());
-        const RepeatedKeys repeated{QStringLiteral("twice"),
-                                    {{QStringLiteral("artist"), {QStringLiteral("Ada")}},
-                                     {QStringLiteral("title"), {QStringLiteral("T")}},
-                                     {QStringLiteral("artist"), {QStringLiteral("Ben"), 3}}}};
+        // (sa{sav}) with a key twice, as a peer may send it.
+        QDBusArgument repeated;
+        repeated.beginStructure();
+        repeated << QStringLiteral("twice");
+        repeated.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QVariantList>());
+        for (const auto &[key, values] : {std::pair{"artist", QVariantList{"Ada"}}, {"title", {"T"}}, {"artist", {"Ben", 3}}}) {
+            repeated.beginMapEntry();
+            repeated << QString::fromLatin1(key);
+            repeated.beginArray(QMetaType::fromType<QDBusVariant>());
+            for (const QVariant &value : values)
+                repeated << QDBusVariant(value);
+            repeated.endArray();
+            repeated.endMapEntry();
+        }
+        repeated.endMap();
+        repeated.endStructure();
         QTest::newRow("repeated key keeps every value")
             << variantOf(repeated) << "(sa{sav})"
             << variantOf(mediaInfo(QStringLiteral("twice"),
@@ -163,7 +146,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QVariant>("sent");
         QTest::addColumn<QVariant>("plain");
-        QTest::newRow("int") << QVariant(5) << QVariant(5);
         QTest::newRow("list") << QVariant(QVariantList{1, QStringLiteral("a")}) << QVariant(QVariantList{1, QStringLiteral("a")});
         QTest::newRow("string list") << QVariant(QStringList{QStringLiteral("a")}) << QVariant(QStringList{QStringLiteral("a")});
         QTest::newRow("map") << QVariant(QVariantMap{{QStringLiteral("k"), 2}}) << QVariant(QVariantMap{{QStringLiteral("k"), 2}});
