@@ -43,7 +43,7 @@ const QStringList Answers{"ctl|renderer/r_one|set_status|morning|u:1|i:2|track_7
                           "ctl|renderer/r_one|set_media_info|track_7|I", "ctl|renderer/r_one|set_query_mode|status|now",
                           "ctl|renderer/r_one|set_query_mode|position|now", "ctl|renderer/r_one|set_query_mode|media_info|now"};
 const QStringList Answering = QStringList{"wrapper", "activate"} + Answers;
-// The same seen by tuvo-mpris (which shows the renderers that come after it), whose first questions
+// The same seen by tuvo-mpris, started before the wrapper, whose first questions
 // may have come before, with "morning" assigned through the wrapper (which walks only such a playlist).
 const QStringList Mpris = QStringList{"mpris", "wrapper", "activate"} + Answers
                           + QStringList{"drain|renderer/r_one|status|answer_status|morning|u:1|i:2|track_7",
@@ -518,6 +518,8 @@ private Q_SLOTS:
             "out|Paused\nStopped\n", "ctl|renderer/r_one|emit_state_changed|i:1", "out|Stopped\nPlaying\n",
             "ctl|renderer/r_one|emit_error|i:104|playback failed", "out|Playing\nStopped\n", "sig|15", "exit",
             "name|com.oxbel.tuvo.mpris|1"}, player + QStringList{"--follow", "status"}, -1, "", "");
+        row("mpris finds a renderer that was there before it", Answering + QStringList{"mpris", "player|Paused", "run", "exit"},
+            player + QStringList{"status"}, 0, "^Paused\n$");
         row("mpris player leaves with the plugin, the bridge stays",
             mpris + QStringList{"drop", "name|" + Player + "|0", "run", "exit", "name|com.oxbel.tuvo.mpris|1"}, {"@playerctl", "-l"}, 0, "^(?!.*tuvo)",
             "No players found");

@@ -17,6 +17,13 @@ TuvoMprisBridge::TuvoMprisBridge(bool keepActive, QObject *parent)
     , m_keepActive(keepActive)
     , m_discovery(new TuvoClientDiscovery(m_bus, this))
 {
+    // Discovery announces only what appears after its first listing; the renderers
+    // already on the bus come with that listing.
+    connect(m_discovery, &TuvoClientDiscovery::ready, this, [this] {
+        const QList<TuvoClientObjectInfo> objects = m_discovery->objects();
+        for (const TuvoClientObjectInfo &object : objects)
+            addPlayer(object);
+    });
     connect(m_discovery, &TuvoClientDiscovery::objectAppeared, this, &TuvoMprisBridge::addPlayer);
     connect(m_discovery, &TuvoClientDiscovery::objectChanged, this, &TuvoMprisBridge::updatePlayer);
     connect(m_discovery, &TuvoClientDiscovery::objectVanished, this,
