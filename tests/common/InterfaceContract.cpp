@@ -147,15 +147,6 @@ QString outSignature(const QStringList &lines, const QString &member)
     return signatureOf(entry->mid(arrow, entry->size() - arrow - 1));
 }
 
-QString inSignature(const QStringList &lines, const QString &member)
-{
-    const QString *entry = findMember(lines, member);
-    if (!entry)
-        return QStringLiteral("<no such member>");
-    const int open = entry->indexOf(QLatin1Char('(')) + 1;
-    return signatureOf(entry->mid(open, entry->lastIndexOf(QLatin1String(" -> ")) - open));
-}
-
 QString contractXml(const QString &interface)
 {
     QFile file(TestPaths::sourceDir() + QStringLiteral("/dbus/") + interface

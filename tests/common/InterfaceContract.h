@@ -30,8 +30,6 @@ QStringList withDelayedReplies(const QStringList &lines, const QSet<QString> &de
  * signal, its arguments.
  */
 QString outSignature(const QStringList &lines, const QString &member);
-/*! The in-arguments' signatures of \a member in \a lines, concatenated. */
-QString inSignature(const QStringList &lines, const QString &member);
 /*! The contract file of \a interface in the source tree's dbus folder. */
 QString contractXml(const QString &interface);
 }

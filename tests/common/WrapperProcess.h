@@ -52,7 +52,6 @@ public:
     bool waitForErrorOutput(const QString &text, int timeoutMs = 10000);
 
     /*! The argument of the "new_plugin" hello that start() waited for. */
-    QString helloName() const { return m_helloName; }
 
 private:
     QProcess m_process;

@@ -63,12 +63,6 @@ bool ProxySourceRecorder::isQueryDone(uint queryId) const
     return !calls.isEmpty() && (calls.last().remainingCount == 0 || calls.last().errorCode != 0);
 }
 
-bool ProxySourceRecorder::waitForBrowseRecords(uint browseId, int count, int timeoutMs)
-{
-    return QTest::qWaitFor([=] { return browseRecords(browseId).size() >= count || isBrowseDone(browseId); },
-                           timeoutMs);
-}
-
 bool ProxySourceRecorder::waitForBrowseEnd(uint browseId, int timeoutMs)
 {
     return QTest::qWaitFor([=] { return isBrowseDone(browseId); }, timeoutMs);

@@ -50,8 +50,6 @@ public:
     bool isQueryDone(uint queryId) const;
     int strayCalls() const { return m_stray; }
 
-    /*! Until \a browseId has at least \a count records, or has ended. */
-    bool waitForBrowseRecords(uint browseId, int count, int timeoutMs = 20000);
     bool waitForBrowseEnd(uint browseId, int timeoutMs = 20000);
     bool waitForQueryEnd(uint queryId, int timeoutMs = 20000);
 
