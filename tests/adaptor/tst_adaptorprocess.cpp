@@ -219,7 +219,7 @@ private Q_SLOTS:
         wrapper.setHome(home.path());
         // AddressSanitizer holds freed memory back in a quarantine: none, for the memory
         // level that crowdBrowse watches to return as it does without it.
-        qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":quarantine_size_mb=0");
+        wrapper.setEnv(u"ASAN_OPTIONS"_s, QString::fromLocal8Bit(qgetenv("ASAN_OPTIONS") + ":quarantine_size_mb=0"));
         QVERIFY(wrapper.startWithPlugin(TestPaths::testPlugin()));
         QVERIFY(activator.activate("libtuvo_test_plugin"));
         QVERIFY(TestBus::waitForName(SourceService));
