@@ -21,6 +21,16 @@ bool TuvoResultWindow::answered(const QDBusPendingCall &call)
     return false;
 }
 
+bool TuvoResultWindow::ask(const QDBusConnection &bus, const QDBusMessage &call)
+{
+    const QDBusPendingCall asked = bus.asyncCall(call, AnswerTimeoutMs);
+    // A call that could not be queued at all fails at once, as send() would.
+    if (asked.isFinished() && asked.isError() && !bus.isConnected())
+        return false;
+    m_asked.enqueue(asked);
+    return true;
+}
+
 bool TuvoResultWindow::sendUnpaced(const QDBusConnection &bus, const QDBusMessage &call)
 {
     // One asked call at a time: one that is never answered ends with its time-out.
@@ -30,14 +40,10 @@ bool TuvoResultWindow::sendUnpaced(const QDBusConnection &bus, const QDBusMessag
         if (!m_asked.dequeue().isError()) {
             m_pacing = true;
             qCWarning(lcTuvoSource, "%s answers its result calls again; its results wait for it again",
-                   qUtf8Printable(m_client));
+                  qUtf8Printable(m_client));
         }
     }
-    const QDBusPendingCall asked = bus.asyncCall(call, AnswerTimeoutMs);
-    if (asked.isFinished() && asked.isError() && !bus.isConnected())
-        return false;
-    m_asked.enqueue(asked);
-    return true;
+    return ask(bus, call);
 }
 
 bool TuvoResultWindow::send(const QDBusConnection &bus, QDBusMessage call)
@@ -58,10 +64,5 @@ bool TuvoResultWindow::send(const QDBusConnection &bus, QDBusMessage call)
         if (!answered(m_asked.dequeue()))
             return bus.send(call);
     }
-    const QDBusPendingCall asked = bus.asyncCall(call, AnswerTimeoutMs);
-    // A call that could not be queued at all fails at once, as send() would.
-    if (asked.isFinished() && asked.isError() && !bus.isConnected())
-        return false;
-    m_asked.enqueue(asked);
-    return true;
+    return ask(bus, call);
 }

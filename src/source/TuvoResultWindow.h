@@ -51,6 +51,8 @@ public:
 private:
     /*! True for a reply; stops pacing on an error. */
     bool answered(const QDBusPendingCall &call);
+    /*! Sends \a call asking for its reply, which joins the unanswered ones. */
+    bool ask(const QDBusConnection &bus, const QDBusMessage &call);
     /*! Without the window: asks without waiting, and takes the window up again once
      *  an asked call has been answered. */
     bool sendUnpaced(const QDBusConnection &bus, const QDBusMessage &call);
