@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QtEndian>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -243,18 +244,23 @@ char *writeEntryValue(char *p, const Entry &entry)
     }
 }
 
+// The quoted name of a blob entry's type, as TuvoClientValue names the value it
+// decodes to, so that both ways of writing a result agree. Only the tags the blob walk
+// takes get here.
 const char *typeName(quint32 tag)
 {
-    switch (tag) {
-    case TuvoMetadataEncoder::CharTag: return "\"char\"";
-    case TuvoMetadataEncoder::BooleanTag: return "\"bool\"";
-    case TuvoMetadataEncoder::IntTag: return "\"int\"";
-    case TuvoMetadataEncoder::UIntTag: return "\"uint\"";
-    case TuvoMetadataEncoder::Int64Tag: return "\"int64\"";
-    case TuvoMetadataEncoder::UInt64Tag: return "\"uint64\"";
-    case TuvoMetadataEncoder::DoubleTag: return "\"double\"";
-    default: return "\"string\"";
-    }
+    static const std::array<QByteArray, 256> names = [] {
+        const QList<std::pair<quint8, QVariant>> examples{
+            {TuvoMetadataEncoder::CharTag, QChar()},      {TuvoMetadataEncoder::BooleanTag, false},
+            {TuvoMetadataEncoder::IntTag, 0},             {TuvoMetadataEncoder::UIntTag, 0u},
+            {TuvoMetadataEncoder::Int64Tag, qint64(0)},   {TuvoMetadataEncoder::UInt64Tag, quint64(0)},
+            {TuvoMetadataEncoder::DoubleTag, 0.0},        {TuvoMetadataEncoder::StringTag, QString()}};
+        std::array<QByteArray, 256> byTag;
+        for (const auto &[tag, example] : examples)
+            byTag[tag] = '"' + TuvoClientValue::typeName(example).toLatin1() + '"';
+        return byTag;
+    }();
+    return names[tag & 0xff].constData();
 }
 } // namespace
 
