@@ -253,14 +253,25 @@ struct Run {
     bool ok = false;
 };
 
+// A call to \a member of the test source's control object.
+QDBusMessage sourceControl(const QString &member)
+{
+    return QDBusMessage::createMethodCall(
+        QStringLiteral("com.oxbel.tuvo.testplugin"), QStringLiteral("/com/oxbel/tuvo/test/source/s_bench"),
+        QStringLiteral("com.oxbel.tuvo.test.Source"), member);
+}
+
+// The ids of the browses the test source has running.
+QList<uint> runningBrowses(QDBusConnection &bus)
+{
+    return qdbus_cast<QList<uint>>(bus.call(sourceControl(QStringLiteral("browses"))).arguments().value(0));
+}
+
 // The id of the browse that tuvo-client started: the one not among \a known.
 uint startedBrowse(QDBusConnection &bus, const QList<uint> &known)
 {
-    const QDBusMessage browses = QDBusMessage::createMethodCall(
-        QStringLiteral("com.oxbel.tuvo.testplugin"), QStringLiteral("/com/oxbel/tuvo/test/source/s_bench"),
-        QStringLiteral("com.oxbel.tuvo.test.Source"), QStringLiteral("browses"));
     for (int i = 0; i < 5000; ++i) {
-        for (uint id : qdbus_cast<QList<uint>>(bus.call(browses).arguments().value(0)))
+        for (uint id : runningBrowses(bus))
             if (!known.contains(id))
                 return id;
         pause(2);
@@ -270,9 +281,7 @@ uint startedBrowse(QDBusConnection &bus, const QList<uint> &known)
 
 bool stream(QDBusConnection &bus, uint id, int results)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("com.oxbel.tuvo.testplugin"), QStringLiteral("/com/oxbel/tuvo/test/source/s_bench"),
-        QStringLiteral("com.oxbel.tuvo.test.Source"), QStringLiteral("stream_results"));
+    QDBusMessage message = sourceControl(QStringLiteral("stream_results"));
     message << id << results << 100;
     return bus.call(message).arguments().value(0).toBool();
 }
@@ -356,10 +365,7 @@ int benchLongBrowse(QDBusConnection &bus, int results)
 
     Run through;
     {
-        const QDBusMessage browses = QDBusMessage::createMethodCall(
-            QStringLiteral("com.oxbel.tuvo.testplugin"), QStringLiteral("/com/oxbel/tuvo/test/source/s_bench"),
-            QStringLiteral("com.oxbel.tuvo.test.Source"), QStringLiteral("browses"));
-        const QList<uint> known = qdbus_cast<QList<uint>>(bus.call(browses).arguments().value(0));
+        const QList<uint> known = runningBrowses(bus);
         QProcess client;
         client.setStandardOutputFile(QProcess::nullDevice());
         client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
