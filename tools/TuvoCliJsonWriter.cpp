@@ -99,20 +99,37 @@ char *writeString(char *p, QStringView text)
     return p;
 }
 
-// At most 6 bytes per Latin-1 character, and the quotes.
+// Whether a byte goes into a JSON string as it is: printable ASCII but the quote and
+// the backslash.
+constexpr std::array<bool, 256> PlainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (uint c = 0x20; c < 0x80; ++c)
+        plain[c] = c != '"' && c != '\\';
+    return plain;
+}();
+
+// At most 6 bytes per Latin-1 character, and the quotes. Runs of plain bytes, most of a
+// name or a title, are copied at once.
 char *writeLatin1(char *p, const char *text, qsizetype length)
 {
     *p++ = '"';
-    for (qsizetype i = 0; i < length; ++i) {
-        const uchar c = uchar(text[i]);
-        if (plainAscii(c)) {
-            *p++ = char(c);
-        } else if (c < 0x80) {
+    const char *const end = text + length;
+    while (text < end) {
+        const char *run = text;
+        while (run < end && PlainBytes[uchar(*run)])
+            ++run;
+        std::memcpy(p, text, size_t(run - text));
+        p += run - text;
+        if (run == end)
+            break;
+        const uchar c = uchar(*run);
+        if (c < 0x80) {
             p = escapeAscii(p, char(c));
         } else {
             *p++ = char(0xc0 | (c >> 6));
             *p++ = char(0x80 | (c & 0x3f));
         }
+        text = run + 1;
     }
     *p++ = '"';
     return p;
@@ -247,7 +264,7 @@ char *writeEntryValue(char *p, const Entry &entry)
 // The quoted name of a blob entry's type, as TuvoClientValue names the value it
 // decodes to, so that both ways of writing a result agree. Only the tags the blob walk
 // takes get here.
-const char *typeName(quint32 tag)
+char *writeTypeName(char *p, quint32 tag)
 {
     static const std::array<QByteArray, 256> names = [] {
         const QList<std::pair<quint8, QVariant>> examples{
@@ -260,7 +277,9 @@ const char *typeName(quint32 tag)
             byTag[tag] = '"' + TuvoClientValue::typeName(example).toLatin1() + '"';
         return byTag;
     }();
-    return names[tag & 0xff].constData();
+    const QByteArray &name = names[tag & 0xff];
+    std::memcpy(p, name.constData(), size_t(name.size()));
+    return p + name.size();
 }
 } // namespace
 
@@ -323,29 +342,40 @@ bool TuvoCliJsonWriter::appendPlain(QByteArray &out, const TuvoBrowseResultDBusS
     p = writeLiteral(p, ",\"index\":");
     p = writeNumber(p, record.index);
     p = writeLiteral(p, ",\"metadata\":{");
+    // The entries are walked once: the types are written from what the walk kept, unless
+    // there are more of them than it keeps.
+    std::array<Entry, 32> kept;
+    qsizetype count = 0;
     BlobWalk values(blob);
     Entry entry;
-    for (bool first = true; !values.atEnd(); first = false) {
+    for (; !values.atEnd(); ++count) {
         if (!values.next(&entry)) {
             out.resize(start);
             return false;
         }
-        if (!first)
+        if (count)
             *p++ = ',';
         p = writeLatin1(p, entry.key, entry.keyLength);
         *p++ = ':';
         p = writeEntryValue(p, entry);
+        if (count < qsizetype(kept.size()))
+            kept[size_t(count)] = entry;
     }
     p = writeLiteral(p, "},\"remaining\":");
     p = writeNumber(p, record.remainingCount);
     p = writeLiteral(p, ",\"types\":{");
-    BlobWalk types(blob);
-    for (bool first = true; types.next(&entry); first = false) {
-        if (!first)
+    const bool allKept = count <= qsizetype(kept.size());
+    BlobWalk again(blob); // walked before, so it reads as it did
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i)
             *p++ = ',';
+        if (allKept)
+            entry = kept[size_t(i)];
+        else
+            again.next(&entry);
         p = writeLatin1(p, entry.key, entry.keyLength);
         *p++ = ':';
-        p = writeLiteral(p, typeName(entry.tag));
+        p = writeTypeName(p, entry.tag);
     }
     p = writeLiteral(p, "}}\n");
     cut(out, p);

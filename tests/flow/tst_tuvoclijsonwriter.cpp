@@ -75,6 +75,10 @@ private Q_SLOTS:
                                             {u"e"_s, std::numeric_limits<int>::min()},
                                             {u"f"_s, qQNaN()}, {u"g"_s, -qInf()}, {u"h"_s, 1e300},
                                             {u"i"_s, 0.1}, {u"j"_s, 3.0}, {u"k"_s, QVariant::fromValue(QChar(0))}}) << true;
+        QVariantMap many; // more entries than the writer keeps from its one walk
+        for (int i = 0; i < 40; ++i)
+            many.insert(u"key %1"_s.arg(i, 2, 10, QLatin1Char('0')), i % 2 ? QVariant(i) : QVariant(u"v\"%1"_s.arg(i)));
+        QTest::newRow("40 keys") << u"m"_s << TuvoMetadataEncoder::encode(many) << true;
         QTest::newRow("keys out of order") << u"o"_s
                                            << entry("b", TuvoMetadataEncoder::IntTag, QByteArray(4, '\1'))
                                                   + entry("a", TuvoMetadataEncoder::StringTag, "x\0"_ba) << true;
