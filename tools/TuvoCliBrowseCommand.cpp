@@ -10,8 +10,10 @@
 #include <QJsonArray>
 
 namespace {
-// Long browses show progress only after this long, so that short ones stay quiet.
+// Long browses show progress only after this long, so that short ones stay quiet, and
+// then redraw it this often at most: batches come by the ten thousand a second.
 constexpr int ProgressAfterMs = 1000;
+constexpr int ProgressEveryMs = 100;
 } // namespace
 
 TuvoCliBrowseCommand::TuvoCliBrowseCommand(const TuvoCliCommandLine &commandLine,
@@ -34,6 +36,7 @@ void TuvoCliBrowseCommand::run(const TuvoClientObjectInfo &info)
     m_source->setTimeout(m_session->timeout());
     m_source->setResultTimeout(m_session->timeout());
     m_clock.start();
+    m_nextProgressMs = ProgressAfterMs;
     if (m_browse) {
         TuvoClientBrowse *browse = m_source->browse(
             m_commandLine.argument(1), m_commandLine.value(QStringLiteral("predicate")), QStringList(),
@@ -124,8 +127,9 @@ void TuvoCliBrowseCommand::printRows(const QList<TuvoQueryResultDBusStruct> &row
 
 void TuvoCliBrowseCommand::showProgress(qint32 remaining)
 {
-    if (!m_operation || m_clock.elapsed() < ProgressAfterMs)
+    if (!m_operation || !m_output->showsProgress() || m_clock.elapsed() < m_nextProgressMs)
         return;
+    m_nextProgressMs = m_clock.elapsed() + ProgressEveryMs;
     QString text = QStringLiteral("%1 %2 so far").arg(m_operation->resultCount()).arg(m_browse ? "results" : "rows");
     if (remaining > 0)
         text += QStringLiteral(", %1 to come").arg(remaining);

@@ -45,6 +45,7 @@ private:
     /*! The JSON lines of a batch; reused, so that it stops growing. */
     QByteArray m_lines;
     QElapsedTimer m_clock;
+    qint64 m_nextProgressMs = 0;
 };
 
 #endif

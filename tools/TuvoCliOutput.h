@@ -35,6 +35,7 @@ public:
     void message(const QString &text);
     /*! A progress line on standard error, overwritten by the next; nothing unless it is a terminal. */
     void progress(const QString &text);
+    bool showsProgress() const { return m_errorIsTerminal; }
     void clearProgress();
 
     /*! A value as text: strings as they are, or quoted with \a quoteStrings. */
