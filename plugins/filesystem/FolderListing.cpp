@@ -29,6 +29,46 @@ bool sameTime(const struct timespec &a, const struct timespec &b)
 {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
+
+// The sort key of \a name (FolderListing::sortKey()) up to \a limit bytes, into \a out;
+// returns how many bytes it wrote. A sort that only needs the keys' first bytes stops
+// there, and never builds the rest.
+size_t keyPrefix(const char *name, char *out, size_t limit)
+{
+    size_t n = 0;
+    const char *s = name;
+    while (*s && n < limit) {
+        if (!isDigit(*s)) {
+            out[n++] = char(foldCase(*s++));
+            continue;
+        }
+        while (*s == '0' && isDigit(s[1]))
+            ++s;
+        const char *end = s;
+        while (isDigit(*end))
+            ++end;
+        const size_t digits = size_t(end - s);
+        // A marker that compares with other bytes as any digit does, then the length
+        // of the number, then its digits: the longer number is the larger one.
+        char head[6];
+        size_t headLength = 0;
+        head[headLength++] = '0';
+        if (digits < 0xff) {
+            head[headLength++] = char(digits);
+        } else {
+            head[headLength++] = char(0xff);
+            for (int shift = 24; shift >= 0; shift -= 8)
+                head[headLength++] = char((digits >> shift) & 0xff);
+        }
+        for (size_t i = 0; i < headLength && n < limit; ++i)
+            out[n++] = head[i];
+        const size_t taken = std::min(digits, limit - n);
+        std::memcpy(out + n, s, taken);
+        n += taken;
+        s = end;
+    }
+    return n;
+}
 } // namespace
 
 int FolderListing::naturalCompare(const char *a, const char *b)
@@ -127,6 +167,10 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
     listing->m_modified = folder.st_mtim;
     listing->m_changed = folder.st_ctim;
     const QByteArray prefix = path.endsWith('/') ? path : path + '/';
+    // The names go into one buffer, grown in large steps and cut to size at the end:
+    // appending them one by one costs more than reading them.
+    QByteArray &names = listing->m_names;
+    qsizetype used = 0;
 
     // One array for all entries, folders moved to its front afterwards: a second
     // array and a concatenation would cost twice the entries at the peak.
@@ -151,9 +195,12 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
                 continue;
             container = resolves && S_ISDIR(target.st_mode);
         }
-        const int offset = int(listing->m_names.size());
+        const int offset = int(used);
         const int length = int(std::strlen(entry->d_name));
-        listing->m_names.append(entry->d_name, length + 1);
+        if (used + length + 1 > names.size())
+            names.resize(qMax(2 * names.size(), used + length + 1 + (qsizetype(1) << 16)));
+        std::memcpy(names.data() + used, entry->d_name, size_t(length) + 1);
+        used += length + 1;
         // A folder's offset is marked (negative) until the folders are moved.
         entries.push_back(container ? -offset - 1 : offset);
         if (container)
@@ -162,6 +209,8 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
             anyFolded = static_cast<unsigned char>(entry->d_name[i]) >= 0x80;
     }
     ::closedir(dir);
+    names.resize(used);
+    names.squeeze();
     const auto firstItem = std::partition(entries.begin(), entries.end(), [](int offset) { return offset < 0; });
     for (auto it = entries.begin(); it != firstItem; ++it)
         *it = -*it - 1;
@@ -191,32 +240,10 @@ std::shared_ptr<const FolderListing> FolderListing::read(const QByteArray &path,
 
 void FolderListing::sortKey(const char *name, std::string *out)
 {
-    out->clear();
-    const char *s = name;
-    while (*s) {
-        if (!isDigit(*s)) {
-            out->push_back(char(foldCase(*s++)));
-            continue;
-        }
-        while (*s == '0' && isDigit(s[1]))
-            ++s;
-        const char *end = s;
-        while (isDigit(*end))
-            ++end;
-        const size_t digits = size_t(end - s);
-        // A marker that compares with other bytes as any digit does, then the length
-        // of the number, then its digits: the longer number is the larger one.
-        out->push_back('0');
-        if (digits < 0xff) {
-            out->push_back(char(digits));
-        } else {
-            out->push_back(char(0xff));
-            for (int shift = 24; shift >= 0; shift -= 8)
-                out->push_back(char((digits >> shift) & 0xff));
-        }
-        out->append(s, digits);
-        s = end;
-    }
+    // A digit takes three bytes of key at most (marker, length, itself), a run of 255
+    // digits or more six bytes and its digits.
+    out->resize(3 * std::strlen(name) + 6);
+    out->resize(keyPrefix(name, out->data(), out->size()));
 }
 
 void FolderListing::sortRange(int from, int to, int ordered)
@@ -234,15 +261,16 @@ void FolderListing::sortRange(int from, int to, int ordered)
         quint32 low;
         int name;
     };
-    std::string key;
     std::string first;
     sortKey(names + keyOf(m_offsets[size_t(from)]), &first);
     size_t shared = first.size();
+    // Only the keys' first bytes are built: as many as all keys may still share, then
+    // the eight that follow them.
+    std::vector<char> key(shared + 8);
     for (int i = from + 1; i < to && shared > 0; ++i) {
-        sortKey(names + keyOf(m_offsets[size_t(i)]), &key);
-        const size_t limit = std::min(shared, key.size());
+        const size_t length = keyPrefix(names + keyOf(m_offsets[size_t(i)]), key.data(), shared);
         size_t same = 0;
-        while (same < limit && key[same] == first[same])
+        while (same < length && key[same] == first[same])
             ++same;
         shared = same;
     }
@@ -250,11 +278,11 @@ void FolderListing::sortRange(int from, int to, int ordered)
     keyed.reserve(size_t(to - from));
     for (int i = from; i < to; ++i) {
         const int name = m_offsets[size_t(i)];
-        sortKey(names + keyOf(name), &key);
+        const size_t length = keyPrefix(names + keyOf(name), key.data(), shared + 8);
         quint64 head = 0;
         for (size_t k = 0; k < 8; ++k) {
             const size_t at = shared + k;
-            head = (head << 8) | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0u);
+            head = (head << 8) | (at < length ? static_cast<unsigned char>(key[at]) : 0u);
         }
         keyed.push_back({quint32(head >> 32), quint32(head), name});
     }

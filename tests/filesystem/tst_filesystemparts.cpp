@@ -230,7 +230,7 @@ private Q_SLOTS:
         QTest::newRow("eight shared bytes and more") << sameHead << QList<QByteArray>();
         QTest::newRow("long numbers") << longNumbers << QList<QByteArray>{"n10", "n9"};
         QTest::newRow("accents and bytes") << accents << QList<QByteArray>{"\xc3\x89t\xc3\xa9", "Ete", "ete-2"};
-        QTest::newRow("mixed names") << randomNames(1500, 11) << randomNames(60, 12);
+        QTest::newRow("mixed names, past the first steps of the names' buffer") << randomNames(8000, 11) << randomNames(60, 12);
         QTest::newRow("folders only") << QList<QByteArray>() << randomNames(200, 13);
         QTest::newRow("one file") << QList<QByteArray>{"only"} << QList<QByteArray>();
     }
