@@ -58,10 +58,20 @@ char *escapeAscii(char *p, char c)
     return p;
 }
 
-inline bool plainAscii(uint c)
+// Whether a character goes into a JSON string as it is: printable ASCII but the quote
+// and the backslash.
+constexpr bool plainAscii(uint c)
 {
     return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
 }
+
+// The same for every byte, looked up at once.
+constexpr std::array<bool, 256> PlainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (uint c = 0; c < 256; ++c)
+        plain[c] = plainAscii(c);
+    return plain;
+}();
 
 // At most 6 bytes per UTF-16 unit, and the quotes.
 char *writeString(char *p, QStringView text)
@@ -98,15 +108,6 @@ char *writeString(char *p, QStringView text)
     *p++ = '"';
     return p;
 }
-
-// Whether a byte goes into a JSON string as it is: printable ASCII but the quote and
-// the backslash.
-constexpr std::array<bool, 256> PlainBytes = [] {
-    std::array<bool, 256> plain{};
-    for (uint c = 0x20; c < 0x80; ++c)
-        plain[c] = c != '"' && c != '\\';
-    return plain;
-}();
 
 // At most 6 bytes per Latin-1 character, and the quotes. Runs of plain bytes, most of a
 // name or a title, are copied at once.

@@ -40,7 +40,7 @@ bool TuvoResultWindow::sendUnpaced(const QDBusConnection &bus, const QDBusMessag
         if (!m_asked.dequeue().isError()) {
             m_pacing = true;
             qCWarning(lcTuvoSource, "%s answers its result calls again; its results wait for it again",
-                  qUtf8Printable(m_client));
+                      qUtf8Printable(m_client));
         }
     }
     return ask(bus, call);
